@@ -1,0 +1,16 @@
+# harvex_library(<target> DIR <dir> [LIBS <libs>...])
+# One library per folder, its sources globbed so that adding a file needs no
+# edit here. A folder without sources yet becomes an interface library.
+function(harvex_library target)
+  cmake_parse_arguments(ARG "" "DIR" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${ARG_DIR}/*.cpp)
+  file(GLOB headers CONFIGURE_DEPENDS ${ARG_DIR}/*.h)
+  file(GLOB qrc CONFIGURE_DEPENDS ${ARG_DIR}/*.qrc)
+  if(sources)
+    add_library(${target} STATIC ${sources} ${headers} ${qrc})
+    target_link_libraries(${target} PUBLIC ${ARG_LIBS})
+  else()
+    add_library(${target} INTERFACE)
+    target_link_libraries(${target} INTERFACE ${ARG_LIBS})
+  endif()
+endfunction()

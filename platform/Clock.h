@@ -1,0 +1,36 @@
+#pragma once
+
+namespace platform {
+
+constexpr int kSecondsPerDay = 86400;
+
+// The time of day as the engine sees it, injectable so that watchdog and
+// time-out tests need not sleep.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // Seconds since local midnight, 0..86399.
+    virtual int secondsSinceMidnight() const = 0;
+};
+
+class SystemClock final : public Clock {
+public:
+    int secondsSinceMidnight() const override;
+};
+
+// A clock that moves only when told to.
+class ManualClock final : public Clock {
+public:
+    explicit ManualClock(int seconds = 0) { set(seconds); }
+    int secondsSinceMidnight() const override { return seconds_; }
+    void set(int seconds) { seconds_ = ((seconds % kSecondsPerDay) + kSecondsPerDay) % kSecondsPerDay; }
+    void advance(int seconds) { set(seconds_ + seconds); }
+
+private:
+    int seconds_ = 0;
+};
+
+// The process-wide system clock.
+Clock& systemClock();
+
+}  // namespace platform

@@ -1,0 +1,82 @@
+#include "platform/FileSystem.h"
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <cstdlib>
+
+namespace platform::fs {
+
+namespace {
+
+std::string parentOf(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    auto slash = p.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return p.substr(0, slash);
+}
+
+}  // namespace
+
+std::optional<std::int64_t> freeSpace(const std::string& path) {
+    std::string p = path.empty() ? std::string(".") : path;
+    for (int depth = 0; depth < 4096; ++depth) {
+        struct statvfs info {};
+        if (::statvfs(p.c_str(), &info) == 0) {
+            return static_cast<std::int64_t>(info.f_bavail) * static_cast<std::int64_t>(info.f_frsize);
+        }
+        if (errno != ENOENT && errno != ENOTDIR) return std::nullopt;
+        std::string parent = parentOf(p);
+        if (parent == p) return std::nullopt;
+        p = parent;
+    }
+    return std::nullopt;
+}
+
+bool directoryExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool fileExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool createDirectories(const std::string& path) {
+    if (path.empty()) return false;
+    if (directoryExists(path)) return true;
+    QDir().mkpath(QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size())));
+    return directoryExists(path);
+}
+
+std::int64_t fileSize(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+std::string tempDirectory() {
+    std::string dir = QDir::tempPath().toLocal8Bit().toStdString();
+    if (dir.empty() || dir.back() != '/') dir += '/';
+    return dir;
+}
+
+std::string expandHome(const std::string& path) {
+    if (path == "~" || path.rfind("~/", 0) == 0) {
+        std::string home = QDir::homePath().toLocal8Bit().toStdString();
+        return home + path.substr(1);
+    }
+    return path;
+}
+
+bool isAbsolutePath(const std::string& path) { return !path.empty() && path.front() == '/'; }
+
+}  // namespace platform::fs

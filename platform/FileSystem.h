@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// Paths are byte strings in the local (POSIX) form.
+namespace platform::fs {
+
+// Bytes available to the user on the file system that holds path, or on that of
+// its nearest existing ancestor when path does not exist yet. Empty when no
+// ancestor's file system can be read.
+std::optional<std::int64_t> freeSpace(const std::string& path);
+
+bool directoryExists(const std::string& path);
+bool fileExists(const std::string& path);
+
+// Creates the directory and every missing parent. True when the directory
+// exists afterwards.
+bool createDirectories(const std::string& path);
+
+// Size of a regular file in bytes, or -1 when it cannot be read.
+std::int64_t fileSize(const std::string& path);
+
+bool removeFile(const std::string& path);
+
+// The temporary directory, with a trailing "/".
+std::string tempDirectory();
+
+// A leading "~/" (or a lone "~") becomes the home folder.
+std::string expandHome(const std::string& path);
+
+bool isAbsolutePath(const std::string& path);
+
+}  // namespace platform::fs

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs every Debian package that Harvex's build, the program and its tests
+# need, and only those that are missing.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  # running the desktop program
+  adwaita-icon-theme qt6-gtk-platformtheme
+  # real peers used by the tests
+  nginx-light dnsmasq-base python3-aiosmtpd tinyproxy apache2-utils
+  # windows under a virtual display, screenshots
+  xvfb xauth x11-utils imagemagick
+  # benchmark peers
+  curl wget httrack
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Real servers for the tests, each started on a free loopback port with a
+// generated configuration and stopped when the fixture object goes away.
+namespace testsupport {
+
+// A TCP port on 127.0.0.1 that nothing listens on at the time of the call.
+std::uint16_t freeTcpPort();
+// A UDP port on 127.0.0.1 that nothing is bound to at the time of the call.
+std::uint16_t freeUdpPort();
+
+// Waits (bounded) until something accepts connections on 127.0.0.1:port.
+bool waitForTcpPort(std::uint16_t port, int timeoutMs = 10000);
+
+// Reads and writes whole files; test data are byte strings.
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& content);
+
+// A child process that is killed (and reaped) when this object is destroyed.
+class PeerProcess {
+public:
+    PeerProcess() = default;
+    ~PeerProcess();
+    PeerProcess(const PeerProcess&) = delete;
+    PeerProcess& operator=(const PeerProcess&) = delete;
+
+    bool start(const QString& program, const QStringList& args, const QString& workDir = {});
+    void stop();
+    bool running() const;
+    QString output() const;  // what it wrote so far, both channels
+
+private:
+    std::unique_ptr<QProcess> process_;
+};
+
+// nginx serving a document root on 127.0.0.1:<port>.
+class NginxServer {
+public:
+    // extraServerConfig is placed inside the server block (locations, auth_basic, ...).
+    explicit NginxServer(std::string extraServerConfig = {});
+    ~NginxServer();
+
+    // Starts nginx; false (and an explanation in error()) when it could not.
+    bool start();
+    void stop();
+
+    std::uint16_t port() const { return port_; }
+    std::string rootDir() const;      // the document root, without a trailing "/"
+    std::string workDir() const;      // the fixture's own folder (config, logs)
+    std::string baseUrl() const;      // "http://127.0.0.1:<port>"
+    std::string error() const { return error_; }
+
+    // Writes a file under the document root, creating the folders it needs.
+    void put(const std::string& relativePath, const std::string& content) const;
+
+private:
+    QTemporaryDir dir_;
+    std::string extra_;
+    std::uint16_t port_ = 0;
+    PeerProcess process_;
+    std::string error_;
+};
+
+}  // namespace testsupport
