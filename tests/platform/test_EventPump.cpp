@@ -14,7 +14,9 @@ TEST(MessageReceiver, DeliversPostedMessagesLaterAndInOrder) {
     std::vector<unsigned> seen;
     MessageReceiver receiver([&](unsigned msg, std::uintptr_t w, std::intptr_t l) {
         seen.push_back(msg);
-        if (msg == 1) EXPECT_EQ(w + static_cast<std::uintptr_t>(l), 30u);
+        if (msg == 1) {
+            EXPECT_EQ(w + static_cast<std::uintptr_t>(l), 30u);
+        }
     });
     receiver.PostMessage(1, 10, 20);
     receiver.PostMessage(2);
