@@ -1,0 +1,41 @@
+#include "engine/PlainJobView.h"
+
+namespace engine {
+
+void PlainJobView::AppendLogLine(const std::string& line) { logLines.push_back(line); }
+
+void PlainJobView::AppendLogHeading(const std::string& line) {
+    logLines.push_back(line);
+    headingLines.push_back(line);
+}
+
+void PlainJobView::AppendLogLineBoldTail(const std::string& plain, const std::string& boldTail) {
+    logLines.push_back(plain + boldTail);
+    boldTails.push_back(boldTail);
+}
+
+void PlainJobView::ClearLog() {
+    logLines.clear();
+    ++logClears;
+}
+
+void PlainJobView::SetProgress(int percent) {
+    progress = percent;
+    ++progressUpdates;
+}
+
+void PlainJobView::LoopFinished() {
+    progressAnimationStopped = true;
+    ++loopFinishedCalls;
+}
+
+std::string PlainJobView::logText() const {
+    std::string text;
+    for (const auto& line : logLines) {
+        text += line;
+        text += "\r\n";
+    }
+    return text;
+}
+
+}  // namespace engine

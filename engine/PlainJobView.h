@@ -1,0 +1,78 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/JobView.h"
+#include "platform/Dialogs.h"
+
+namespace engine {
+
+// The job view without windows: settings are plain fields (defaults as the wizard
+// starts), and everything the engine shows is recorded for inspection. Used by
+// tests and by front ends without widgets.
+class PlainJobView final : public TJobView {
+public:
+    // Settings, as the wizard's controls hold them initially.
+    std::string startURL = "http://";
+    std::string saveDirectory;
+    bool dloadTextFiles = true;
+    bool dloadGraphics = true;
+    bool dloadEverything = false;
+    bool ownFileTypes = false;
+    bool stayinPath = true;
+    bool stayinDomain = true;
+    bool diskQuote = false;
+    int diskQuota = 0;
+    bool downloadNoSizeFiles = true;
+
+    // What the status page shows.
+    std::string statusCaption = "File Status:";
+    std::vector<std::string> logLines;
+    std::vector<std::string> headingLines;  // the lines of logLines that were headings
+    std::vector<std::string> boldTails;     // emphasised tails, in order
+    int logClears = 0;
+    bool logReadOnly = false;
+    std::string queuedLabel = "Queued Files: 0";
+    std::string totalSizeLabel = "Total Size of Files Downloaded: 0";
+    int progress = 0;
+    int progressUpdates = 0;
+    bool progressAnimationStopped = false;
+    int loopFinishedCalls = 0;
+    bool finishedControlsShown = false;
+
+    platform::ScriptedDialogs dialogs;
+
+    std::string StartURL() const override { return startURL; }
+    std::string SaveDirectory() const override { return saveDirectory; }
+    void SetSaveDirectory(const std::string& directory) override { saveDirectory = directory; }
+    bool DLoadTextFiles() const override { return dloadTextFiles; }
+    bool DloadGraphics() const override { return dloadGraphics; }
+    bool DloadEverything() const override { return dloadEverything; }
+    bool OwnFileTypes() const override { return ownFileTypes; }
+    bool StayinPath() const override { return stayinPath; }
+    bool StayinDomain() const override { return stayinDomain; }
+    bool DiskQuote() const override { return diskQuote; }
+    int DiskQuota() const override { return diskQuota; }
+    void SetDiskQuota(int megabytes) override { diskQuota = megabytes; }
+    bool DownloadNoSizeFiles() const override { return downloadNoSizeFiles; }
+
+    void SetStatusCaption(const std::string& text) override { statusCaption = text; }
+    void AppendLogLine(const std::string& line) override;
+    void AppendLogHeading(const std::string& line) override;
+    void AppendLogLineBoldTail(const std::string& plain, const std::string& boldTail) override;
+    void ClearLog() override;
+    void SetLogReadOnly() override { logReadOnly = true; }
+    void SetQueuedLabel(const std::string& text) override { queuedLabel = text; }
+    void SetTotalSizeLabel(const std::string& text) override { totalSizeLabel = text; }
+    void SetProgress(int percent) override;
+    void StopProgressAnimation() override { progressAnimationStopped = true; }
+    void LoopFinished() override;
+    void ShowFinishedControls() override { finishedControlsShown = true; }
+    platform::Dialogs& Dialogs() override { return dialogs; }
+
+    // The pane's text as "downloads.log" holds it: every line followed by CR LF.
+    std::string logText() const;
+};
+
+}  // namespace engine
