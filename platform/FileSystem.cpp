@@ -1,7 +1,9 @@
 #include "platform/FileSystem.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +13,27 @@
 namespace platform::fs {
 
 namespace {
+
+bool writeAll(int fd, std::string_view data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool writeWithFlags(const std::string& path, std::string_view data, int flags) {
+    int fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, data);
+    if (::close(fd) != 0) ok = false;
+    return ok;
+}
 
 std::string parentOf(const std::string& path) {
     std::string p = path;
@@ -62,6 +85,14 @@ std::int64_t fileSize(const std::string& path) {
 }
 
 bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool writeFile(const std::string& path, std::string_view data) {
+    return writeWithFlags(path, data, O_TRUNC);
+}
+
+bool appendToFile(const std::string& path, std::string_view data) {
+    return writeWithFlags(path, data, O_APPEND);
+}
 
 std::string tempDirectory() {
     std::string dir = QDir::tempPath().toLocal8Bit().toStdString();

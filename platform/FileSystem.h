@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // Paths are byte strings in the local (POSIX) form.
 namespace platform::fs {
@@ -23,6 +24,14 @@ bool createDirectories(const std::string& path);
 std::int64_t fileSize(const std::string& path);
 
 bool removeFile(const std::string& path);
+
+// Writes data as the whole content of the file, creating or replacing it.
+// False when the file cannot be opened or not every byte was written.
+bool writeFile(const std::string& path, std::string_view data);
+
+// Appends data at the end of an existing file (creating it when missing).
+// False when the file cannot be opened or not every byte was written.
+bool appendToFile(const std::string& path, std::string_view data);
 
 // The temporary directory, with a trailing "/".
 std::string tempDirectory();

@@ -1,0 +1,169 @@
+#include "engine/wsmain.h"
+
+#include "engine/JobView.h"
+#include "engine/LinkExtraction.h"
+#include "engine/ParseURLFns.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
+
+namespace engine {
+
+namespace {
+
+constexpr std::string_view kQueuedLabel = "Queued Files: ";
+constexpr std::string_view kProgramTitle = "Harvex";
+
+}  // namespace
+
+THvxEngine::THvxEngine(TJobView& view) : THvxEngine(view, platform::systemClock()) {}
+
+THvxEngine::THvxEngine(TJobView& view, platform::Clock& clock)
+    : view_(view), clock_(clock), statusLog_(view) {}
+
+// --- Rules ---
+
+void THvxEngine::ClearAllowedFilesList() {
+    while (!AllowedFilesList.empty()) AllowedFilesList.pop_back();
+}
+
+void THvxEngine::AddRulesFromList(std::string_view list, std::uint8_t kind) {
+    engine::AddRulesFromList(AllowedFilesList, list, kind);
+}
+
+void THvxEngine::BuildRulesFromPage3() {
+    ClearAllowedFilesList();
+    TDownloadChoices choices;
+    choices.text = view_.DLoadTextFiles();
+    choices.graphics = view_.DloadGraphics();
+    choices.everything = view_.DloadEverything();
+    AllowedFilesList = RulesFromChoices(choices, sTextTypes, sGraphicTypes);
+}
+
+void THvxEngine::PrintAllowedFileElement(const TAllowedFiles& rule) {
+    view_.Dialogs().messageBox(std::string(kProgramTitle), DescribeRule(rule),
+                               platform::DialogKind::Information, platform::kButtonOk);
+}
+
+bool THvxEngine::MeasureDiskFree() {
+    const std::string directory = platform::fs::expandHome(view_.SaveDirectory());
+    auto free =
+        platform::fs::isAbsolutePath(directory) ? platform::fs::freeSpace(directory) : std::nullopt;
+    iDiskFree = free.value_or(-1);
+    return free.has_value();
+}
+
+// --- Lists ---
+
+void THvxEngine::CreateObjectLists() {
+    QueueList.clear();
+    ProcessedList.clear();
+    TagList.clear();
+    ErrorList.clear();
+    SavedList.clear();
+    QueueList.push_back(StandardiseURL(view_.StartURL()));
+    iQueued = 1;
+    ShowQueuedCount();
+}
+
+void THvxEngine::ShowQueuedCount() {
+    view_.SetQueuedLabel(std::string(kQueuedLabel) + std::to_string(iQueued));
+}
+
+void THvxEngine::MoveURL(long position) {
+    if (position < 0 || static_cast<std::size_t>(position) >= QueueList.size()) return;
+    ProcessedList.push_back(QueueList[static_cast<std::size_t>(position)]);
+    QueueList.erase(static_cast<std::size_t>(position));
+    --iQueued;
+    ShowQueuedCount();
+}
+
+void THvxEngine::MoveURLtoErrorList(long position) {
+    if (position < 0 || static_cast<std::size_t>(position) >= QueueList.size()) return;
+    ErrorList.push_back(QueueList[static_cast<std::size_t>(position)]);
+    QueueList.erase(static_cast<std::size_t>(position));
+    --iQueued;
+    ShowQueuedCount();
+}
+
+// --- URL tests ---
+
+bool THvxEngine::FileType(std::string_view url) const { return engine::FileType(url, sTextTypes); }
+
+bool THvxEngine::URLConfirm(std::string_view url) const {
+    const TUrlParts candidate = SplitURL(url);
+    const TUrlParts start = SplitURL(view_.StartURL());
+    bool accept = false;
+    if (view_.StayinPath()) {
+        const std::string startPrefix = start.protocol + start.host + start.directory;
+        const std::string candidatePrefix =
+            candidate.protocol + candidate.host + candidate.directory;
+        accept = candidatePrefix.find(startPrefix) != std::string::npos;
+    } else if (view_.StayinDomain()) {
+        accept = candidate.host == start.host;
+    }
+    if (accept && !url.empty() && url.back() != '/' && !FileType(url)) {
+        // Another file is queued only when some rule's pattern matches its
+        // name; its size is judged after its header.
+        accept = ConfirmFileSave(url) != kNoRuleMatches;
+    }
+    if (QueueList.contains(url) || ProcessedList.contains(url) || ErrorList.contains(url))
+        return false;
+    return accept;
+}
+
+int THvxEngine::ConfirmFileSave(std::string_view url) const {
+    return MatchRules(AllowedFilesList, SplitURL(url).fileName, CurrentContentLength(),
+                      view_.DownloadNoSizeFiles());
+}
+
+// --- Link extraction ---
+
+void THvxEngine::GetSrcURLs() {
+    engine::GetSrcURLs(MemoDownload, TagList, [this](int percent) { view_.SetProgress(percent); });
+}
+
+bool THvxEngine::ProcessURLs(const std::string& pageURL) {
+    std::string base = pageURL;
+    sStatus = pageURL + " supplied: ";
+    UpDateStatus("");
+
+    for (std::size_t count = TagList.size(); count > 0 && !TagList.empty(); --count) {
+        const TTagUrl tag = GetUrlFromTag(TagList.front());
+        TagList.pop_front();
+        if (tag.address.empty()) continue;
+
+        std::string address = normaliseLink(tag.address, base);
+        if (tag.isBase && !address.empty()) {
+            sStatus = "BASE FOUND: Adjusting Reference URL to " + address + " From";
+            UpDateStatus(base);
+            base = address;
+            continue;
+        }
+        std::string absolute = ResolveURL(address, base);
+        if (absolute.empty() || absolute == " ") {
+            ErrorList.push_back(address);
+            continue;
+        }
+        if (URLConfirm(absolute)) {
+            QueueList.push_back(absolute);
+            sStatus = "   ";
+            UpDateStatus(absolute);
+            ++iQueued;
+            ShowQueuedCount();
+        }
+    }
+    return true;
+}
+
+// --- Status ---
+
+void THvxEngine::UpDateStatus(const std::string& text) {
+    statusLog_.Update(sStatus, text, iTotalBytes);
+}
+
+void THvxEngine::AddLogLine(const std::string& line) { statusLog_.AddLine(line); }
+
+int THvxEngine::ReturnTime() const { return clock_.secondsSinceMidnight(); }
+
+}  // namespace engine
