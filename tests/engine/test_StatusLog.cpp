@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <filesystem>
+#include <string>
+
+#include "engine/PlainJobView.h"
+#include "engine/StatusLog.h"
+#include "engine/wsmain.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "tests/support/Peers.h"
+
+using namespace engine;
+
+namespace {
+
+class StatusLogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp.isValid());
+        root = tmp.path().toStdString();
+        view.saveDirectory = root + "/sites/";
+    }
+
+    std::string logFile() const { return view.saveDirectory + "downloads.log"; }
+    std::string fileText() const { return testsupport::readFile(logFile()); }
+
+    QTemporaryDir tmp;
+    std::string root;
+    PlainJobView view;
+    TStatusLog log{view};
+};
+
+}  // namespace
+
+TEST_F(StatusLogTest, StatusLineIsPhraseBlankAndText) {
+    log.Update("Saved", "http://host.test/a.html", 0);
+    EXPECT_EQ(view.statusCaption, "Saved http://host.test/a.html");
+    log.Update("Finished Downloading.", "", 0);
+    EXPECT_EQ(view.statusCaption, "Finished Downloading. ")
+        << "an empty text leaves a trailing blank";
+    EXPECT_EQ(view.logLines, (std::vector<std::string>{"Saved http://host.test/a.html",
+                                                       "Finished Downloading. "}));
+}
+
+TEST_F(StatusLogTest, SaveDirectoryGetsItsSlashAndIsCreatedWithParents) {
+    view.saveDirectory = root + "/new/deeper/sites";
+    log.Update("Preparing to process", "http://host.test/", 0);
+    EXPECT_EQ(view.saveDirectory, root + "/new/deeper/sites/");
+    EXPECT_TRUE(platform::fs::directoryExists(root + "/new/deeper/sites"));
+    EXPECT_EQ(fileText(), "Preparing to process http://host.test/\r\n");
+    EXPECT_EQ(log.logFilePath(), root + "/new/deeper/sites/downloads.log");
+}
+
+TEST_F(StatusLogTest, FileEqualsThePaneAfterEveryUpdate) {
+    testsupport::writeFile(root + "/sites/downloads.log", "an old run's log\r\nwith two lines\r\n");
+    for (int i = 0; i < 50; ++i) {
+        log.Update("Saved", "http://host.test/" + std::to_string(i) + ".html", i * 1000);
+        if (i % 7 == 3) log.AddLine("*****File Skipped - Stalled on Download*****");
+        if (i % 7 != 3) {
+            ASSERT_EQ(fileText(), view.logText()) << "after update " << i;
+        }
+    }
+    // Lines that reach the pane between updates are in the file after the next one.
+    log.AddLine("*****File Skipped - Stalled on Opening Connection*****");
+    log.Update("Finished Downloading.", "", 0);
+    EXPECT_EQ(fileText(), view.logText());
+    EXPECT_NE(fileText().find("Stalled on Opening Connection"), std::string::npos);
+    EXPECT_EQ(fileText().find("an old run"), std::string::npos)
+        << "the first update replaces an old file";
+
+    // The summary is added after the last update and never reaches the file.
+    const std::string before = fileText();
+    log.AddLine("");
+    log.AddHeading("Download Summary:");
+    log.AddLineBoldTail("All downloaded files are stored in or under ", view.saveDirectory);
+    EXPECT_EQ(fileText(), before);
+    EXPECT_EQ(view.headingLines, std::vector<std::string>{"Download Summary:"});
+    EXPECT_EQ(view.boldTails, std::vector<std::string>{view.saveDirectory});
+    EXPECT_EQ(log.paneLines(), view.logLines);
+}
+
+TEST_F(StatusLogTest, UnwritableLogFileEmptiesThePaneAndTheJobGoesOn) {
+    log.Update("Saved", "http://host.test/1.html", 0);
+    log.Update("Saved", "http://host.test/2.html", 0);
+    // A directory in the file's place cannot be opened for writing, even by root.
+    platform::fs::removeFile(logFile());
+    ASSERT_TRUE(platform::fs::createDirectories(logFile()));
+
+    log.Update("Saved", "http://host.test/3.html", 2048);
+    EXPECT_EQ(view.logLines, std::vector<std::string>{"Saved http://host.test/3.html"})
+        << "only the newest line";
+    EXPECT_EQ(view.logClears, 1);
+    EXPECT_EQ(view.statusCaption, "Saved http://host.test/3.html");
+    EXPECT_EQ(view.totalSizeLabel, "Total Size of Files Downloaded: 2 KB") << "the update goes on";
+
+    // Once the file can be written again it holds exactly the restarted pane.
+    ASSERT_TRUE(std::filesystem::remove(logFile()));
+    log.Update("Saved", "http://host.test/4.html", 2048);
+    EXPECT_EQ(view.logLines.size(), 2u);
+    EXPECT_EQ(fileText(), view.logText());
+}
+
+TEST_F(StatusLogTest, SaveDirectoryThatCannotBeCreatedEmptiesThePane) {
+    testsupport::writeFile(root + "/plainfile", "x");
+    view.saveDirectory = root + "/plainfile/sub/";
+    log.Update("Analysing", "http://host.test/a.html", 0);
+    log.Update("Saved", "http://host.test/a.html", 0);
+    EXPECT_EQ(view.logLines, std::vector<std::string>{"Saved http://host.test/a.html"});
+    EXPECT_EQ(view.logClears, 2);
+}
+
+TEST_F(StatusLogTest, RelativeOrEmptySaveDirectoryWritesNothing) {
+    view.saveDirectory = "relative/sites";
+    log.Update("Saved", "u1", 0);
+    EXPECT_FALSE(platform::fs::directoryExists("relative/sites"));
+    EXPECT_EQ(view.logClears, 1);
+
+    view.saveDirectory = "";
+    log.Update("Saved", "u2", 0);
+    EXPECT_EQ(view.saveDirectory, "") << "no root directory is made up";
+    EXPECT_EQ(view.logLines, std::vector<std::string>{"Saved u2"});
+}
+
+TEST_F(StatusLogTest, FileChangedByOthersIsRewrittenWhole) {
+    log.Update("Saved", "a", 0);
+    log.Update("Saved", "b", 0);
+    testsupport::writeFile(logFile(), "truncated");
+    log.Update("Saved", "c", 0);
+    EXPECT_EQ(fileText(), "Saved a\r\nSaved b\r\nSaved c\r\n");
+    platform::fs::removeFile(logFile());
+    log.Update("Saved", "d", 0);
+    EXPECT_EQ(fileText(), view.logText());
+}
+
+TEST_F(StatusLogTest, MovedSaveDirectoryGetsTheWholePane) {
+    log.Update("Saved", "a", 0);
+    view.saveDirectory = root + "/elsewhere/";
+    log.Update("Saved", "b", 0);
+    EXPECT_EQ(fileText(), "Saved a\r\nSaved b\r\n");
+}
+
+TEST_F(StatusLogTest, LineBreaksInsideAStatusTextBecomeSeparateLines) {
+    log.Update("Saved", "http://host.test/a\nb.html", 0);
+    log.Update("Saved", "x\r\ny\rz", 0);
+    EXPECT_EQ(view.logLines, (std::vector<std::string>{"Saved http://host.test/a", "b.html",
+                                                       "Saved x", "y", "z"}));
+    EXPECT_EQ(fileText(), view.logText());
+}
+
+TEST(StatusLogLabel, KilobytesRoundedHalfToEven) {
+    struct Case {
+        std::int64_t bytes;
+        const char* label;
+    };
+    for (const Case& c :
+         {Case{0, "0"}, Case{511, "0"}, Case{512, "0"}, Case{513, "1"}, Case{1024, "1"},
+          Case{1536, "2"}, Case{2560, "2"}, Case{3584, "4"}, Case{5368709120LL, "5242880"}}) {
+        EXPECT_EQ(TStatusLog::totalSizeLabel(c.bytes),
+                  std::string("Total Size of Files Downloaded: ") + c.label + " KB")
+            << c.bytes;
+    }
+}
+
+TEST(EngineStatus, UpDateStatusUsesTheCurrentPhraseAndTotal) {
+    QTemporaryDir tmp;
+    PlainJobView view;
+    view.saveDirectory = tmp.path().toStdString();
+    platform::ManualClock clock(3600 * 13 + 60 * 5 + 7);
+    THvxEngine engine(view, clock);
+    engine.iTotalBytes = 1536;
+    engine.sStatus = "Downloading";
+    engine.UpDateStatus("http://host.test/x.html");
+    EXPECT_EQ(view.statusCaption, "Downloading http://host.test/x.html");
+    EXPECT_EQ(view.totalSizeLabel, "Total Size of Files Downloaded: 2 KB");
+    EXPECT_EQ(view.saveDirectory, tmp.path().toStdString() + "/");
+    engine.AddLogLine("*****File Skipped - Stalled on Download*****");
+    engine.sStatus = "Timeout on";
+    engine.UpDateStatus("http://host.test/x.html");
+    EXPECT_EQ(testsupport::readFile(view.saveDirectory + "downloads.log"), view.logText());
+    EXPECT_EQ(engine.ReturnTime(), 47107);
+    clock.advance(86400 - 47107);
+    EXPECT_EQ(engine.ReturnTime(), 0) << "midnight wraps to 0";
+}
