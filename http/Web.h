@@ -1,0 +1,320 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "http/HeaderLineCutter.h"
+#include "http/WebConst.h"
+
+namespace platform {
+class MessageReceiver;
+class TcpSocket;
+class HostLookup;
+class FileStream;
+}  // namespace platform
+
+namespace http {
+
+class BufferStream;
+class TWeb;
+class TWebProxy;
+class TWebCache;
+
+enum TMethod { mtGET, mtHEAD, mtPUT, mtPOST, mtDELETE, mtLINK, mtUNLINK };
+enum TMode { mdStreaming, mdRequest };
+enum TService { svHTTP, svGOPHER, svFILE, svFTP, svNEWS };
+enum TStreamMode { smMemory, smFile };
+enum TErrorMode { emException, emHandler };
+
+// Raised in emException mode; the text ends with ", Code: " and the code.
+class EWebError : public std::runtime_error {
+public:
+    EWebError(const std::string& text, int code) : std::runtime_error(text), code_(code) {}
+    int code() const { return code_; }
+
+private:
+    int code_;
+};
+
+// Raised when a port text cannot be read as a number.
+class EConvertError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+using TNotifyEvent = std::function<void(TWeb* Sender)>;
+using TReadEvent = std::function<void(TWeb* Sender, const char* Buffer, int Len)>;
+using TErrorEvent = std::function<void(TWeb* Sender, int ErrorCode)>;
+using TRedirEvent = std::function<void(TWeb* Sender, const std::string& Location)>;
+using TResolvedEvent =
+    std::function<void(TWeb* Sender, const std::string& Host, const std::string& Address)>;
+using TResolvingEvent = std::function<void(TWeb* Sender, const std::string& Host)>;
+using TResponseEvent =
+    std::function<void(TWeb* Sender, int Status, int ReasonCode, const std::string& Reason)>;
+using TContextEvent = std::function<void(TWeb* Sender, int Context, int Level1, int Level2)>;
+using TAuthEvent = std::function<void(TWeb* Sender, const std::string& Realm, bool& AutoHandle)>;
+using TCacheEvent = std::function<void(TWeb* Sender, bool& ForceCache)>;
+
+// An HTTP/1.0 client that fetches one document at a time. Everything after
+// Retrieve runs in messages on its own receiver: callers pump the event loop
+// while Retrieving() holds and learn the rest through the events.
+class TWeb {
+public:
+    static constexpr const char* kDefaultDate = "Sun, 01 Jan 1980 12:00:00 GMT";
+    static constexpr int kMinBufferSize = 1024;
+    static constexpr int kMaxBufferSize = 8192;
+
+    TWeb();
+    ~TWeb();
+    TWeb(const TWeb&) = delete;
+    TWeb& operator=(const TWeb&) = delete;
+
+    // --- retrieval
+    void Retrieve();
+    void Cancel();
+    bool Retrieving() const { return retrieving_; }
+    // Queues a request for the next len bytes of the buffered document; they
+    // are copied into buffer and announced by OnContext1..OnContext8.
+    void RequestData(char* Buffer, int Len, int Context, int Level1 = -1, int Level2 = -1);
+
+    // --- properties
+    const std::string& Accept() const { return accept_; }
+    void setAccept(const std::string& v) { accept_ = v; }
+    const std::string& BufferName() const { return bufferName_; }
+    void setBufferName(const std::string& v);
+    int BufferSize() const { return bufferSize_; }
+    void setBufferSize(int v);
+    TWebCache* CacheControl() const { return cacheControl_; }
+    void setCacheControl(TWebCache* v) { cacheControl_ = v; }
+    const std::string& DocumentName() const { return documentName_; }
+    void setDocumentName(const std::string& v);
+    const std::string& DocumentPath() const { return documentPath_; }
+    void setDocumentPath(const std::string& v);
+    TErrorMode ErrorMode() const { return errorMode_; }
+    void setErrorMode(TErrorMode v) { errorMode_ = v; }
+    const std::string& From() const { return from_; }
+    void setFrom(const std::string& v) { from_ = v; }
+    TMethod Method() const { return method_; }
+    void setMethod(TMethod v) { method_ = v; }
+    const std::string& Password() const { return password_; }
+    void setPassword(const std::string& v) { password_ = v; }
+    bool PeekMode() const { return peekMode_; }
+    void setPeekMode(bool v) { peekMode_ = v; }
+    const std::string& Proxy() const { return proxy_; }
+    void setProxy(const std::string& v);
+    TWebProxy* ProxyDispatcher() const { return proxyDispatcher_; }
+    void setProxyDispatcher(TWebProxy* v) { proxyDispatcher_ = v; }
+    int ProxyPort() const { return proxyPort_; }
+    void setProxyPort(int v);
+    const std::string& Referer() const { return referer_; }
+    void setReferer(const std::string& v) { referer_ = v; }
+    TMode RequestMode() const { return requestMode_; }
+    void setRequestMode(TMode v);
+    TStreamMode StreamMode() const { return streamMode_; }
+    void setStreamMode(TStreamMode v);
+    int TimeOut() const { return timeOut_; }
+    void setTimeOut(int v);
+    const std::string& URL() const { return url_; }
+    void setURL(const std::string& v);
+    bool UseProxy() const { return useProxy_; }
+    void setUseProxy(bool v);
+    const std::string& UserAgent() const { return userAgent_; }
+    void setUserAgent(const std::string& v) { userAgent_ = v; }
+    const std::string& UserID() const { return userID_; }
+    void setUserID(const std::string& v) { userID_ = v; }
+    const std::string& WebHost() const { return webHost_; }
+    void setWebHost(const std::string& v);
+    TService WebService() const { return webService_; }
+    void setWebService(TService v);
+    int WebPort() const { return webPort_; }
+    void setWebPort(int v);
+
+    bool StoreToFile() const { return storeToFile_; }
+    void setStoreToFile(bool v) { storeToFile_ = v; }
+    const std::string& StoreName() const { return storeName_; }
+    void setStoreName(const std::string& v) { storeName_ = v; }
+    const std::string& IfModifiedSince() const { return ifModifiedSince_; }
+    void setIfModifiedSince(const std::string& v) { ifModifiedSince_ = v; }
+
+    // --- response fields
+    const std::string& StatusText() const { return statusText_; }
+    int StatusClass() const { return statusClass_; }
+    int StatusDetail() const { return statusDetail_; }
+    int HTTPMajor() const { return httpMajor_; }
+    int HTTPMinor() const { return httpMinor_; }
+    int MIMEMajor() const { return mimeMajor_; }
+    int MIMEMinor() const { return mimeMinor_; }
+    const std::string& ServerName() const { return serverName_; }
+    const std::string& DocumentDate() const { return documentDate_; }
+    const std::string& ContentEncoding() const { return contentEncoding_; }
+    const std::string& Expires() const { return expires_; }
+    const std::string& Location() const { return location_; }
+    const std::string& ContentType() const { return contentType_; }
+    const std::string& ContentSubType() const { return contentSubType_; }
+    std::int64_t ContentLength() const { return contentLength_; }
+    const std::string& LastModified() const { return lastModified_; }
+    const std::string& Warning() const { return warning_; }
+    const std::string& Realm() const { return realm_; }
+    const std::vector<std::string>& HeaderLines() const { return headerLines_; }
+    std::int64_t BytesReceived() const { return bytesReceived_; }
+    std::int64_t BytesRemaining() const { return bytesRemaining_; }
+    int PercentDone() const { return percentDone_; }
+    double TransferRate() const { return transferRate_; }
+    const std::string& LastError() const { return lastError_; }
+    bool Connected() const { return connected_; }
+
+    // Class-wide cache of looked-up hosts: "name|address" entries, sorted,
+    // without duplicates, the address as a signed decimal number.
+    static std::vector<std::string>& HostCache();
+
+    // --- events
+    TAuthEvent OnAuthorization;
+    TNotifyEvent OnConnect;
+    TContextEvent OnContext1, OnContext2, OnContext3, OnContext4, OnContext5, OnContext6,
+        OnContext7, OnContext8;
+    TReadEvent OnDataAvailable;
+    TNotifyEvent OnDisconnect;
+    TCacheEvent OnForceCache;
+    TErrorEvent OnError;
+    TNotifyEvent OnInfo;
+    TNotifyEvent OnPrepare;
+    TRedirEvent OnRedirection;
+    TResolvedEvent OnResolved;
+    TResolvingEvent OnResolving;
+    TResponseEvent OnResponse;
+    TNotifyEvent OnTimeOut;  // kept for callers that bind it; time limits are theirs
+    TNotifyEvent OnWrite;
+
+private:
+    struct QueuedRequest {
+        char* buffer;
+        int length;
+        int context;
+        int level1;
+        int level2;
+    };
+
+    void handleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+    void dispatch(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+    void guard(const char* name);
+    void reportError(int id, const std::string& argument = {});
+    void parseURL(const std::string& text);
+    void rebuildURL();
+    void resetResponse();
+    void startLookupOrConnect();
+    void afterLookup(int error);
+    void openConnection();
+    void onSocket(int event, int error);
+    void onConnected();
+    void writeRequest();
+    bool sendPiece(const std::string& piece);
+    void readBlock();
+    void processBlock(char* data, std::size_t size);
+    void deliverBody(char* data, std::size_t size);
+    void parseHeader();
+    void onClose();
+    void closeConnection();
+    void raiseDisconnectOnce();
+    void handOutFromRead();
+    void handOutFromClose();
+    void deliverNext();
+    void raiseContext(const QueuedRequest& r);
+    void startLocalFile();
+    bool stale(std::uintptr_t generation) const { return generation != generation_; }
+
+    // properties
+    std::string accept_ = "*/*";
+    std::string bufferName_;
+    int bufferSize_ = kMaxBufferSize;
+    TWebCache* cacheControl_ = nullptr;
+    std::string documentName_;
+    std::string documentPath_;
+    TErrorMode errorMode_ = emHandler;
+    std::string from_;
+    TMethod method_ = mtGET;
+    std::string password_;
+    bool peekMode_ = false;
+    std::string proxy_;
+    std::string proxyHostName_;
+    std::string proxyAddress_;
+    TWebProxy* proxyDispatcher_ = nullptr;
+    int proxyPort_ = 0;
+    std::string referer_;
+    TMode requestMode_ = mdStreaming;
+    TStreamMode streamMode_ = smMemory;
+    int timeOut_ = 0;
+    std::string url_;
+    bool useProxy_ = false;
+    std::string userAgent_ = "ZEPHYRKIT/1.0";
+    std::string userID_;
+    std::string webHost_;
+    TService webService_ = svHTTP;
+    int webPort_ = 80;
+    bool storeToFile_ = false;
+    std::string storeName_;
+    std::string ifModifiedSince_ = kDefaultDate;
+
+    // URL state
+    std::string hostName_;
+    std::string hostAddress_;
+    int urlPort_ = 80;
+    bool localFile_ = false;
+
+    // response
+    std::string statusText_, serverName_, documentDate_, contentEncoding_, expires_, location_,
+        contentType_, contentSubType_, lastModified_, warning_, realm_, lastError_;
+    int statusClass_ = 0, statusDetail_ = 0, httpMajor_ = 0, httpMinor_ = 0, mimeMajor_ = 0,
+        mimeMinor_ = 0, percentDone_ = 0;
+    std::int64_t contentLength_ = 0, bytesRemaining_ = 0, bytesReceived_ = 0;
+    double transferRate_ = 0;
+    std::vector<std::string> headerLines_;
+
+    // retrieval
+    std::unique_ptr<platform::MessageReceiver> receiver_;
+    std::unique_ptr<platform::TcpSocket> socket_;
+    std::unique_ptr<platform::HostLookup> lookup_;
+    std::unique_ptr<BufferStream> bufferStream_;
+    std::unique_ptr<platform::FileStream> storeStream_;
+    std::unique_ptr<platform::FileStream> localStream_;
+    std::uintptr_t generation_ = 1;
+    std::string lookupName_;
+    std::uint32_t address_ = 0;
+    int connectPort_ = 80;
+    int lookupHandle_ = 0;
+    bool lookupPending_ = false;
+    int lookupError_ = 0;
+    bool connected_ = false;
+    bool retrieving_ = false;
+    bool headerPhase_ = false;
+    bool infoPending_ = false;
+    bool disconnectReported_ = false;
+    bool cancelled_ = false;
+    bool sendCredentials_ = false;
+    bool servedFromFile_ = false;
+    bool endOfData_ = false;
+    bool inRead_ = false;
+    HeaderLineCutter cutter_;
+    std::vector<char> receiveBuffer_;
+    std::chrono::steady_clock::time_point connectTime_{};
+    std::int64_t readPosition_ = 0;
+    int lengthHandedOut_ = 0;
+    int level1_ = -1, level2_ = -1;
+    std::deque<QueuedRequest> requests_;
+};
+
+// Parsing helpers, exposed for their tests.
+// A host "reads as a dotted address" when its last character other than "." is
+// a decimal digit.
+bool isDottedHost(const std::string& host);
+// The IPv4 address in network byte order, or 0 when text is not a dotted quad.
+std::uint32_t dottedAddress(const std::string& text);
+// "a.b.c.d" from an address in network byte order.
+std::string dottedText(std::uint32_t addressNetworkOrder);
+
+}  // namespace http
