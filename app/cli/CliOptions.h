@@ -1,0 +1,47 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// One own rule: a file-name pattern with optional size bounds in kilobytes
+// (-1 when none).
+struct RuleOption {
+    std::string pattern;
+    int lowerKb = -1;
+    int upperKb = -1;
+};
+
+enum class OnQuota { Ask, Stop, Continue };
+
+struct CliOptions {
+    std::string startUrl;
+    std::string saveDirectory;
+    bool text = true;
+    bool graphics = true;
+    bool everything = false;
+    std::vector<RuleOption> rules;
+    bool stayInPath = true;
+    std::optional<int> quotaMb;
+    OnQuota onQuota = OnQuota::Ask;
+    bool unknownSize = true;
+    std::string mysteryName = "unknown.html";
+    bool quiet = false;
+    bool verbose = false;
+    bool help = false;
+};
+
+struct ParseResult {
+    std::optional<CliOptions> options;  // empty on a usage error
+    std::string error;                  // the reason, for standard error
+};
+
+// Parses the arguments after the program name.
+ParseResult parseCommandLine(const std::vector<std::string>& args);
+
+// The --help text.
+std::string usageText(const std::string& programName);
+
+}  // namespace cli

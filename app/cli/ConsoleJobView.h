@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "app/cli/CliOptions.h"
+#include "engine/JobView.h"
+#include "platform/Dialogs.h"
+
+namespace cli {
+
+// The job view and the boxes of the command-line front end. Settings come from
+// the options; status lines go to standard output as they happen, or, on a
+// terminal without --verbose, into one progress line that is redrawn in place;
+// the summary is printed at the end in every mode but --quiet. Boxes print their
+// text on standard error and answer from the options (the quota box may ask on
+// the terminal).
+class ConsoleJobView final : public engine::TJobView, public platform::Dialogs {
+public:
+    enum class Mode { Quiet, Lines, Progress };
+
+    ConsoleJobView(const CliOptions& options, Mode mode, std::FILE* out = stdout,
+                   std::FILE* err = stderr, std::FILE* in = stdin, bool canAsk = false);
+
+    // Settings.
+    std::string StartURL() const override { return options_.startUrl; }
+    std::string SaveDirectory() const override { return saveDirectory_; }
+    void SetSaveDirectory(const std::string& directory) override { saveDirectory_ = directory; }
+    bool DLoadTextFiles() const override { return options_.text || options_.everything; }
+    bool DloadGraphics() const override { return options_.graphics || options_.everything; }
+    bool DloadEverything() const override { return options_.everything; }
+    bool OwnFileTypes() const override { return !options_.rules.empty(); }
+    bool StayinPath() const override { return options_.stayInPath; }
+    bool StayinDomain() const override { return true; }
+    bool DiskQuote() const override { return options_.quotaMb.has_value(); }
+    int DiskQuota() const override { return quotaMb_; }
+    void SetDiskQuota(int megabytes) override { quotaMb_ = megabytes; }
+    bool DownloadNoSizeFiles() const override { return options_.unknownSize; }
+
+    // Status page.
+    void SetStatusCaption(const std::string& text) override;
+    void AppendLogLine(const std::string& line) override;
+    void AppendLogHeading(const std::string& line) override;
+    void AppendLogLineBoldTail(const std::string& plain, const std::string& boldTail) override;
+    void ClearLog() override {}
+    void SetLogReadOnly() override {}
+    void SetQueuedLabel(const std::string& text) override;
+    void SetTotalSizeLabel(const std::string& text) override;
+    void SetProgress(int) override {}
+    void StopProgressAnimation() override {}
+    void LoopFinished() override;
+    void ShowFinishedControls() override;
+    platform::Dialogs& Dialogs() override { return *this; }
+
+    // Boxes.
+    platform::DialogResult messageBox(const std::string& caption, const std::string& text,
+                                      platform::DialogKind kind,
+                                      platform::DialogButtons buttons) override;
+    std::optional<std::string> inputBox(const std::string& caption, const std::string& prompt,
+                                        const std::string& defaultValue) override;
+    std::optional<std::string> browseFolder(const std::string& title,
+                                            const std::string& startFolder) override;
+
+    // A line on standard error that does not tear the progress line.
+    void printError(const std::string& text);
+
+    // While set, every box is printed, also with --quiet (argument checks).
+    void setShowAllBoxes(bool on) { showAllBoxes_ = on; }
+
+    // The width the progress line is cut to.
+    void setColumns(int columns) { columns_ = columns; }
+
+private:
+    void printLine(const std::string& line);
+    void drawProgress();
+    void clearProgress();
+
+    const CliOptions& options_;
+    Mode mode_;
+    std::FILE* out_;
+    std::FILE* err_;
+    std::FILE* in_;
+    bool canAsk_;
+    std::string saveDirectory_;
+    int quotaMb_;
+    bool summary_ = false;  // the job is over: what follows is the summary
+    bool progressShown_ = false;
+    bool showAllBoxes_ = false;
+    int columns_ = 80;
+    std::string caption_;
+    std::string queued_ = "0";
+    std::string size_ = "0 KB";
+};
+
+}  // namespace cli

@@ -1,0 +1,51 @@
+#include "engine/JobValidation.h"
+
+#include "engine/JobView.h"
+#include "engine/ParseURLFns.h"
+#include "engine/wsmain.h"
+#include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
+
+namespace engine {
+
+namespace {
+
+constexpr const char* kCaption = "Harvex";
+constexpr const char* kBlankBoxes = "One or more of the text boxes have been left blank.";
+constexpr const char* kInvalidDrive =
+    "The Drive you have specified is invalid. Please specify another.";
+constexpr const char* kMustStartWithHttp =
+    "The Web site you are downloading must start with \"http://\"";
+
+}  // namespace
+
+bool CheckStartPage(THvxEngine& engine) {
+    TJobView& view = engine.view();
+    platform::Dialogs& dialogs = view.Dialogs();
+    bool allowChange = true;
+
+    const std::string directory = view.SaveDirectory();
+    const std::string startURL = view.StartURL();
+    if (!directory.empty() && !startURL.empty()) {
+        // The letter case stays as typed: on this file system it names the folder.
+        const std::string expanded = platform::fs::expandHome(directory);
+        if (expanded != directory) view.SetSaveDirectory(expanded);
+        if (!engine.MeasureDiskFree()) {
+            dialogs.messageBox(kCaption, kInvalidDrive, platform::DialogKind::Error,
+                               platform::kButtonOk);
+            allowChange = false;
+        }
+    } else {
+        dialogs.messageBox(kCaption, kBlankBoxes, platform::DialogKind::Error, platform::kButtonOk);
+        allowChange = false;
+    }
+
+    if (LowerCase(SplitURL(startURL).protocol) != "http://") {
+        dialogs.messageBox(kCaption, kMustStartWithHttp, platform::DialogKind::Information,
+                           platform::kButtonOk);
+        allowChange = false;
+    }
+    return allowChange;
+}
+
+}  // namespace engine
