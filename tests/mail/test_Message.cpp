@@ -57,16 +57,16 @@ struct NameCase {
     const char* fromLine;
 };
 
-class FromLine : public ::testing::TestWithParam<NameCase> {};
+class MessageFromLine : public ::testing::TestWithParam<NameCase> {};
 
-TEST_P(FromLine, DisplayNameIsQuotedOnlyForAFullStopWithoutQuotes) {
+TEST_P(MessageFromLine, DisplayNameIsQuotedOnlyForAFullStopWithoutQuotes) {
     TmsMessage m = basicMessage();
     m.Sender().setName(GetParam().name);
     EXPECT_EQ(linesOf(encode(m)).at(0), GetParam().fromLine);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Names, FromLine,
+    MailNames, MessageFromLine,
     ::testing::Values(NameCase{"", "From:      <me@sender.test>"},
                       NameCase{"Jane", "From:     Jane <me@sender.test>"},
                       NameCase{"J. Doe", "From:     \"J. Doe\" <me@sender.test>"},
@@ -263,16 +263,16 @@ struct SplitCase {
     std::vector<std::string> lines;
 };
 
-class BodyText : public ::testing::TestWithParam<SplitCase> {};
+class MessageBodyText : public ::testing::TestWithParam<SplitCase> {};
 
-TEST_P(BodyText, SplitsAtCrLfLoneCrAndLoneLf) {
+TEST_P(MessageBodyText, SplitsAtCrLfLoneCrAndLoneLf) {
     TmsMessage m;
     m.setBodyText(GetParam().text);
     EXPECT_EQ(m.Body(), GetParam().lines);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Breaks, BodyText,
+    MailBreaks, MessageBodyText,
     ::testing::Values(SplitCase{"", {}}, SplitCase{"a", {"a"}}, SplitCase{"a\r\n", {"a"}},
                       SplitCase{"a\r\n\r\n", {"a", ""}}, SplitCase{"a\rb\nc", {"a", "b", "c"}},
                       SplitCase{"a\n\rb", {"a", "", "b"}}, SplitCase{"\r\nx", {"", "x"}}));

@@ -28,7 +28,7 @@ const std::string k70 = std::string(70, 'x');
 const std::string k65 = std::string(65, 'y');
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, QuotedPrintable,
+    QpCases, QuotedPrintable,
     ::testing::Values(
         QpCase{"Empty", "", {}}, QpCase{"OneLine", "Hello\r\n", {"Hello"}},
         QpCase{"SeventyLettersCutAfter65", k70 + "\r\n", {std::string(65, 'x') + "=", "xxxxx"}},
