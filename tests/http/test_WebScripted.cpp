@@ -449,3 +449,58 @@ TEST(WebRetrieve, StaleStartMessageOfACancelledRetrievalIsIgnored) {
     EXPECT_EQ(log.count("Connect"), 1);
     EXPECT_EQ(log.count("Disconnect"), 1);
 }
+
+TEST(WebRequest, ARequestPieceLargerThanTheSocketBuffersIsSentWhole) {
+    ScriptedServer server;
+    server.send("HTTP/1.0 200 OK\r\n\r\n").close();
+    ASSERT_TRUE(server.start());
+    TWeb web;
+    const std::string referer = "http://ref.test/" + std::string(4 * 1024 * 1024, 'r');
+    web.setReferer(referer);
+    web.setURL(server.baseUrl() + "/a.htm");
+    web.Retrieve();
+    ASSERT_TRUE(webtest::waitForEnd(web));
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_NE(
+        server.requests()[0].find("Referer: " + referer + "\r\nUser-Agent: ZEPHYRKIT/1.0\r\n"),
+        std::string::npos);
+}
+
+TEST(WebHostCache, AnEntryForALongerNameIsNotTakenForAShorterOne) {
+    auto& cache = TWeb::HostCache();
+    cache.erase(std::remove_if(cache.begin(), cache.end(),
+                               [](const std::string& e) { return e.rfind("localhost", 0) == 0; }),
+                cache.end());
+    // 127.0.0.2 would be taken by a bare prefix match on "localhost".
+    cache.push_back("localhost.harvex-test|33554559");
+    std::sort(cache.begin(), cache.end());
+    ScriptedServer server;
+    server.send("HTTP/1.0 200 OK\r\n\r\nx").close();
+    ASSERT_TRUE(server.start());
+    TWeb web;
+    EventLog log;
+    log.attach(web);
+    web.setURL("http://localhost:" + std::to_string(server.port()) + "/a.htm");
+    web.Retrieve();
+    ASSERT_TRUE(webtest::waitForEnd(web));
+    EXPECT_EQ(log.count("Resolving localhost"), 1) << log.joined();
+    EXPECT_TRUE(log.saw("Resolved localhost 127.0.0.1")) << log.joined();
+    EXPECT_EQ(web.StatusText(), "200 OK");
+}
+
+TEST(WebFailure, StoreFileThatCannotBeWrittenEndsTheRetrieval) {
+    ScriptedServer server;
+    server.send("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nabcde").stall();
+    ASSERT_TRUE(server.start());
+    TWeb web;
+    EventLog log;
+    log.attach(web);
+    web.setStoreToFile(true);
+    web.setStoreName("/dev/full");  // every write fails as on a full disk
+    web.setURL(server.baseUrl() + "/a.bin");
+    web.Retrieve();
+    ASSERT_TRUE(webtest::waitForEnd(web));
+    EXPECT_EQ(web.LastError(), "Cannot write file /dev/full");
+    EXPECT_EQ(log.dataEvents, 0);
+    EXPECT_FALSE(log.saw("Disconnect"));
+}
