@@ -225,8 +225,11 @@ void TagSocket::ConnectSteps(const std::string& server, std::uint16_t defaultPor
     TagWinsock& ws = agWinsock();
     if (ws.WSAStartup(257) != 0) RaiseError(kErrInvalidWinsockVersion);
     ++startups_;
-    const std::string host = HostPart(server);
+    std::string host = HostPart(server);
     if (ws.gethostname(localHostName_) == SOCKET_ERROR) localHostName_ = host;
+    // Exchanger names from an MX answer end in "."; the absolute form names the
+    // same host, but the local hosts file only knows the relative one.
+    if (host.size() > 1 && host.back() == '.') host.pop_back();
     // The host name buffer of the original held 127 characters; no valid
     // host name is longer, so a longer one is refused outright.
     if (host.size() >= kHostBufferSize || host.empty()) RaiseError(kErrResolvingHost);

@@ -344,3 +344,32 @@ TEST(SmtpChecks, LargeMessageIsSentWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SmtpChecks, UnresolvableHostNameFailsWithTheLookupText) {
+    TmsMessage message = friendMessage();
+    TmsSMTP smtp;
+    smtp.MailMessage = &message;
+    smtp.setTimeOut(30);
+    smtp.Counter().setTickInterval(mailtest::kFastTick);
+    // Not a valid host name, so the lookup fails without asking any server.
+    smtp.Server = "bad..host";
+    EXPECT_EQ(failureOf<ESocketError>(smtp), "[11001] Host not found");
+    EXPECT_FALSE(smtp.Connected());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SmtpChecks, ExchangerNameEndingInADotIsTheSameHost) {
+    ScriptedSmtp server;
+    Client c(server.port());
+    c.smtp.Server = "localhost.:" + std::to_string(server.port());
+    c.smtp.Send();
+    EXPECT_EQ(server.connections, 1);
+    EXPECT_EQ(server.commands.back(), "QUIT");
+}
+
+}  // namespace
