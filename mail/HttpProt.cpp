@@ -204,7 +204,6 @@ void THttpCli::DataAvailable() {
     char buffer[kReceiveBuffer];
     const int n = socket_.Receive(buffer, static_cast<int>(kReceiveBuffer - 1));
     if (n <= 0) return;
-    counter_.Start();  // the limit counts silence, not the whole transfer
     std::size_t pos = 0;
     const auto count = static_cast<std::size_t>(n);
     while (state_ == THttpState::httpWaitingHeader && pos < count) {

@@ -263,7 +263,10 @@ int TagSocket::ReadLine(std::string& line) {
     TagWinsock& ws = agWinsock();
     if (!Connected()) RaiseError(kErrNotConnected);
     counter_.Start();
-    platform::waitUntil([this] { return readReady_ || cancel_ || counter_.TimedOut() || error_; });
+    // A peer that has closed will send nothing more: read what is left
+    // instead of waiting for the time-out.
+    platform::waitUntil(
+        [this] { return readReady_ || closedByPeer_ || cancel_ || counter_.TimedOut() || error_; });
     counter_.Stop();
     if (cancel_) RaiseCancel();
     if (counter_.TimedOut()) RaiseTimeout();

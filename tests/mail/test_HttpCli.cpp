@@ -58,6 +58,7 @@ struct Client {
         http.Agent = "Corvane Software Email-A-Friend";
         http.RcvdBody = &body;
         http.Counter().setTickInterval(kFastTick);
+        http.TimeLimit = 500;
     }
     std::string failure() {
         try {
@@ -135,6 +136,16 @@ TEST(HttpCli, SilentServerIsGivenUpWithinTheTimeLimit) {
     c.http.TimeLimit = 5;
     EXPECT_EQ(c.failure(), "404 Request timed out");
     EXPECT_EQ(c.http.State(), THttpCli::THttpState::httpReady);
+}
+
+TEST(HttpCli, TricklingServerIsGivenUpWithinTheTimeLimitToo) {
+    std::vector<std::string> pieces = {"HTTP/1.0 200 OK\r\n\r\n"};
+    for (int i = 0; i < 200; ++i) pieces.push_back("1");
+    PieceServer server(pieces);
+    Client c("http://127.0.0.1:" + std::to_string(server.port()) + "/dnsip/dnsip.dat");
+    c.http.TimeLimit = 5;
+    EXPECT_EQ(c.failure(), "404 Request timed out");
+    EXPECT_TRUE(c.body.empty());
 }
 
 TEST(HttpCli, RefusedConnectionIs404) {

@@ -306,11 +306,11 @@ TEST(MXList, SortPutsLowerPreferencesFirst) {
 struct Resolver {
     TmsMXResolver mx;
     std::vector<std::string> events;
-    explicit Resolver(std::uint16_t port, const std::string& domain = "example.test") {
+    explicit Resolver(std::uint16_t port, int timeOut = 500) {
         mx.DNSAddress = "127.0.0.1";
         mx.Port = port;
-        mx.Domain = domain;
-        mx.setTimeOut(10);
+        mx.Domain = "example.test";
+        mx.setTimeOut(timeOut);
         mx.Counter().setTickInterval(kFastTick);
         mx.OnSendingQuery = [this] { events.push_back("sending"); };
         mx.OnWaitingForResponse = [this] { events.push_back("waiting"); };
@@ -393,14 +393,14 @@ TEST(MXResolverScripted, Rcode3IsDomainNameDoesNotExist) {
 
 TEST(MXResolverScripted, SilentServerTimesOut) {
     mailtest::ScriptedDns server;
-    Resolver r(server.port());
+    Resolver r(server.port(), 10);
     EXPECT_EQ(r.failure<ETimedOutError>(), "Operation timed out");
     EXPECT_EQ(server.queries.size(), 1u);
     EXPECT_EQ(r.events, (std::vector<std::string>{"sending", "waiting", "closing"}));
 }
 
 TEST(MXResolverScripted, NobodyListeningEndsByTimeOut) {
-    Resolver r(testsupport::freeUdpPort());
+    Resolver r(testsupport::freeUdpPort(), 10);
     EXPECT_EQ(r.failure<ETimedOutError>(), "Operation timed out");
 }
 
