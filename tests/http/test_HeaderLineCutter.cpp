@@ -107,3 +107,25 @@ TEST(HeaderLineCutter, OverlongLineIsCutNotGrown) {
     ASSERT_EQ(cut.lines.size(), 2u);
     EXPECT_EQ(cut.lines[1].size(), HeaderLineCutter::kMaxLineLength);
 }
+
+// Hostile input: random bytes dense in line ends and colons, cut anywhere,
+// must give exactly what the whole block gives.
+TEST(HeaderLineCutter, RandomInputGivesTheSameResultInAnyPieces) {
+    std::mt19937 gen(2024);
+    const char alphabet[] = "\r\n\r\n:: aZ\t\x01\xff";
+    for (int round = 0; round < 2000; ++round) {
+        std::string text(gen() % 200, ' ');
+        for (auto& c : text) c = alphabet[gen() % (sizeof alphabet - 1)];
+        Cut whole = feedPieces({text});
+        std::vector<std::string> pieces;
+        for (std::size_t at = 0; at < text.size();) {
+            std::size_t n = 1 + gen() % 7;
+            pieces.push_back(text.substr(at, n));
+            at += n;
+        }
+        Cut cut = feedPieces(pieces);
+        ASSERT_EQ(cut.lines, whole.lines) << round;
+        ASSERT_EQ(cut.body, whole.body) << round;
+        ASSERT_EQ(cut.complete, whole.complete) << round;
+    }
+}

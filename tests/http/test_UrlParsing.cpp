@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "http/Web.h"
 #include "tests/http/WebTestSupport.h"
 #include "tests/support/ScriptedServer.h"
@@ -266,4 +268,26 @@ TEST_F(GuardedProperties, EveryGuardedSetterNamesItsProperty) {
     EXPECT_TRUE(texts.empty());
     EXPECT_TRUE(web.Retrieving());
     web.Cancel();
+}
+
+// Any text may be assigned: the parse reports, never crashes, and leaves the
+// component usable.
+TEST(UrlParsing, RandomTextsNeverBreakTheComponent) {
+    std::mt19937 gen(99);
+    const char alphabet[] = "http:/ftpfile|.:?#@80a\\~";
+    TWeb web;
+    int reports = 0;
+    web.OnError = [&](TWeb*, int) { ++reports; };
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(gen() % 40, ' ');
+        for (auto& c : text) c = alphabet[gen() % (sizeof alphabet - 1)];
+        try {
+            web.setURL(text);
+        } catch (const http::EConvertError&) {
+        }
+        EXPECT_FALSE(web.Retrieving());
+    }
+    EXPECT_GT(reports, 0);
+    web.setURL("http://host/a.htm");
+    EXPECT_EQ(web.DocumentName(), "a.htm");
 }
