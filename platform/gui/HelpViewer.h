@@ -2,8 +2,7 @@
 
 #include <QPointer>
 #include <QString>
-
-class QTextBrowser;
+#include <QTextBrowser>
 
 namespace platform {
 

@@ -174,8 +174,8 @@ QImage anyFileIcon() {
 // The e-mail animation: an envelope flying over a line of text, 12 frames.
 QImage emailStrip() {
     const int w = 88, h = 34, frames = 12;
-    QImage img(w * frames, h, QImage::Format_RGB32);
-    img.fill(QColor(236, 233, 216));
+    QImage img(w * frames, h, QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     for (int f = 0; f < frames; ++f) {
@@ -205,8 +205,8 @@ QImage emailStrip() {
 // The progress animation: pages flying from a globe into a folder, 20 frames.
 QImage progressStrip() {
     const int w = 276, h = 49, frames = 20;
-    QImage img(w * frames, h, QImage::Format_RGB32);
-    img.fill(QColor(236, 233, 216));
+    QImage img(w * frames, h, QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
     for (int f = 0; f < frames; ++f) {

@@ -1,0 +1,521 @@
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+#include "LeakCheck.h"
+#include "engine/wsmain.h"
+#include "platform/Dialogs.h"
+#include "ui/Animate.h"
+#include "ui/RuleEditor.h"
+#include "ui/Wizard.h"
+#include "ui/corvedit.h"
+#include "ui/fpopdet.h"
+#include "ui/wsmain.h"
+
+using namespace ui;
+using platform::ScriptedDialogs;
+
+namespace {
+
+constexpr const char* kBlank = "One or more of the text boxes have been left blank.";
+constexpr const char* kInvalid = "The Drive you have specified is invalid. Please specify another.";
+constexpr const char* kHttp = "The Web site you are downloading must start with \"http://\"";
+
+struct Window {
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TFormHVXLoader> form = std::make_unique<TFormHVXLoader>();
+    std::vector<std::string> iconNames;
+    Window() {
+        form->SetDialogs(&dialogs);
+        form->RuleEditor->iconSource = [this](const std::string&, const std::string& name) {
+            iconNames.push_back(name);
+            QPixmap pixmap(16, 16);
+            pixmap.fill(QColor::fromRgb(qHash(QString::fromStdString(name)) & 0xffffff));
+            return QIcon(pixmap);
+        };
+        form->show();
+    }
+    TWizardPage* page() const { return form->Wizard1->ActivePage(); }
+    void next() { form->Wizard1->Button(wbNext)->click(); }
+    void back() { form->Wizard1->Button(wbBack)->click(); }
+    // Pages 1 and 2 with valid input.
+    void toPage3(const QString& directory) {
+        next();
+        form->txtStartURL->setText(QStringLiteral("http://www.harvex.example/"));
+        form->txtSaveDirectory->setText(directory);
+        next();
+    }
+    std::vector<std::string> messages() const {
+        std::vector<std::string> texts;
+        for (const auto& call : dialogs.calls)
+            if (call.type == ScriptedDialogs::Call::Type::Message) texts.push_back(call.text);
+        return texts;
+    }
+    std::vector<std::string> patterns() const {
+        std::vector<std::string> result;
+        for (const auto& rule : form->Engine().AllowedFilesList) result.push_back(rule.pattern());
+        return result;
+    }
+    QStringList items() const {
+        QStringList result;
+        for (int i = 0; i < form->RuleEditor->PTListView1->count(); ++i)
+            result << form->RuleEditor->PTListView1->item(i)->text();
+        return result;
+    }
+};
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir tmp_;
+
+private slots:
+    void cleanup() {
+        QVERIFY2(leakedTopLevels().isEmpty(), qPrintable(leakedTopLevels().join(", ")));
+    }
+
+    void windowAndControlsCarryTheirNames() {
+        Window w;
+        QCOMPARE(w.form->objectName(), QStringLiteral("FormHVXLoader"));
+        QCOMPARE(w.form->Caption(), QStringLiteral("Harvex (Version 1.25)"));
+        QCOMPARE(w.form->ClientArea()->size(), QSize(534, 353));
+        const char* names[] = {"Wizard1",
+                               "WizardPage1",
+                               "WizardPage6",
+                               "PaintBox1",
+                               "txtStartURL",
+                               "txtSaveDirectory",
+                               "SpeedButton1",
+                               "optDLoadTextFiles",
+                               "optDloadGraphics",
+                               "optDloadEverything",
+                               "rBtnYes",
+                               "rBtnNo",
+                               "optStayinPath",
+                               "optDownloadNoSizeFiles",
+                               "optStayinDomain",
+                               "optDiskQuote",
+                               "spnDiskQuota",
+                               "Panel1",
+                               "txtStatus",
+                               "RichEdit1",
+                               "lblFilestoProcess",
+                               "lblTotalDownloadSize",
+                               "animProgress",
+                               "ProgressBar1",
+                               "btnStop",
+                               "btnHelp",
+                               "btnFnlExit",
+                               "aviEmail",
+                               "PTListView1",
+                               "pnlFileProperties",
+                               "txtFileName",
+                               "optIsTextFile",
+                               "optIsOtherFile",
+                               "optFileSizeLimit",
+                               "txtFileSizeUpper",
+                               "txtFileSizeLower",
+                               "btnApplyFileChanges",
+                               "Button2",
+                               "Button1"};
+        for (const char* name : names)
+            QVERIFY2(w.form->findChild<QWidget*>(QString::fromLatin1(name)), name);
+        QCOMPARE(w.form->btnHelp->geometry(), QRect(8, 321, 75, 25));
+        QCOMPARE(w.form->btnFnlExit->geometry(), QRect(368, 321, 75, 25));
+        QCOMPARE(w.form->Wizard1->Button(wbNext)->geometry().topLeft(), QPoint(368, 8));
+        QCOMPARE(w.form->Wizard1->Button(wbHelp)->x(), 8);
+    }
+
+    void defaultsOfTheSettings() {
+        Window w;
+        QCOMPARE(w.form->StartURL(), std::string("http://"));
+        QCOMPARE(w.form->SaveDirectory(), std::string());
+        QVERIFY(w.form->DLoadTextFiles() && w.form->DloadGraphics() && !w.form->DloadEverything());
+        QVERIFY(!w.form->OwnFileTypes());
+        QVERIFY(w.form->StayinPath() && w.form->StayinDomain() && w.form->DownloadNoSizeFiles());
+        QVERIFY(!w.form->DiskQuote());
+        QCOMPARE(w.form->DiskQuota(), 0);
+        QVERIFY(!w.form->spnDiskQuota->isEnabled());
+        QVERIFY(w.form->optStayinDomain->isHidden());
+        QVERIFY(w.form->btnFnlExit->isHidden());
+        QVERIFY(w.form->aviEmail->isHidden());
+        QCOMPARE(w.form->Engine().sTextTypes,
+                 std::string("*.txt,*.htm,*.html,*.shtml,*.shtm,*.asp,"));
+    }
+
+    void firstPageHasOnlyCancelAndNext() {
+        Window w;
+        QCOMPARE(w.page(), w.form->WizardPage1);
+        QVERIFY(w.form->Wizard1->ButtonsEnabled() == TWizardButtons({wbCancel, wbNext}));
+        QVERIFY(!w.form->Wizard1->Button(wbBack)->isEnabled());
+        QVERIFY(w.form->Wizard1->Button(wbFinish)->isHidden());
+        w.next();
+        QCOMPARE(w.page(), w.form->WizardPage2);
+        QVERIFY(w.form->Wizard1->Button(wbBack)->isEnabled());
+        QVERIFY(!w.form->Wizard1->Button(wbHelp)->isEnabled());
+    }
+
+    void pathWithoutOwnTypesSkipsPage4() {
+        Window w;
+        w.toPage3(tmp_.path());
+        QCOMPARE(w.page(), w.form->WizardPage3);
+        w.next();
+        QCOMPARE(w.page(), w.form->WizardPage5);
+        QCOMPARE(w.form->Wizard1->Button(wbNext)->text(), QStringLiteral("&Finish"));
+        w.back();
+        QCOMPARE(w.page(), w.form->WizardPage3);
+        QCOMPARE(w.form->Wizard1->Button(wbNext)->text(), QStringLiteral("&Next  >"));
+    }
+
+    void pathWithOwnTypesVisitsPage4AndBackEmptiesTheTable() {
+        Window w;
+        w.toPage3(tmp_.path());
+        w.form->rBtnYes->setChecked(true);
+        w.next();
+        QCOMPARE(w.page(), w.form->WizardPage4);
+        QCOMPARE(w.items().size(), 10);
+        QVERIFY(!w.form->RuleEditor->btnApplyFileChanges->isEnabled());
+        w.next();
+        QCOMPARE(w.page(), w.form->WizardPage5);
+        w.back();
+        QCOMPARE(w.page(), w.form->WizardPage4);
+        w.back();
+        QCOMPARE(w.page(), w.form->WizardPage3);
+        QVERIFY(w.form->Engine().AllowedFilesList.empty());
+        QCOMPARE(w.items().size(), 0);
+    }
+
+    void page2Messages_data() {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("directory");
+        QTest::addColumn<QStringList>("expected");
+        const QString dir = QDir::tempPath();
+        QTest::newRow("empty url") << "" << dir << QStringList{kBlank, kHttp};
+        QTest::newRow("both empty") << ""
+                                    << "" << QStringList{kBlank, kHttp};
+        QTest::newRow("empty directory") << "http://h.example/"
+                                         << "" << QStringList{kBlank};
+        QTest::newRow("default url passes") << "http://" << dir << QStringList{};
+        QTest::newRow("capital scheme passes") << "HTTP://h.example/" << dir << QStringList{};
+        QTest::newRow("ftp") << "ftp://h.example/" << dir << QStringList{kHttp};
+        QTest::newRow("relative directory") << "http://h.example/"
+                                            << "web" << QStringList{kInvalid};
+        QTest::newRow("drive letter") << "http://h.example/"
+                                      << "C:\\Web" << QStringList{kInvalid};
+        QTest::newRow("invalid and ftp") << "ftp://x"
+                                         << "web" << QStringList{kInvalid, kHttp};
+        QTest::newRow("home folder") << "http://h.example/"
+                                     << "~/harvex-site" << QStringList{};
+    }
+    void page2Messages() {
+        QFETCH(QString, url);
+        QFETCH(QString, directory);
+        QFETCH(QStringList, expected);
+        Window w;
+        w.next();
+        w.form->txtStartURL->setText(url);
+        w.form->txtSaveDirectory->setText(directory);
+        w.next();
+        QStringList shown;
+        for (const auto& text : w.messages()) shown << QString::fromStdString(text);
+        QCOMPARE(shown, expected);
+        QCOMPARE(w.page(), expected.isEmpty() ? w.form->WizardPage3 : w.form->WizardPage2);
+        if (expected.isEmpty()) QVERIFY(w.form->Engine().iDiskFree > 0);
+    }
+
+    void saveDirectoryKeepsItsCaseAndHomeIsExpanded() {
+        Window w;
+        w.next();
+        w.form->txtSaveDirectory->setText(QStringLiteral("/tmp/Web"));
+        w.next();
+        QCOMPARE(w.form->txtSaveDirectory->text(), QStringLiteral("/tmp/Web"));
+        w.back();
+        w.form->txtSaveDirectory->setText(QStringLiteral("~/Site"));
+        w.next();
+        QCOMPARE(w.form->txtSaveDirectory->text(), QDir::homePath() + QStringLiteral("/Site"));
+    }
+
+    void folderButtonFillsTheDirectory() {
+        Window w;
+        w.dialogs.browseAnswers.push_back(std::string("/tmp/chosen"));
+        w.form->SpeedButton1->click();
+        QCOMPARE(w.form->txtSaveDirectory->text(), QStringLiteral("/tmp/chosen"));
+        QCOMPARE(w.dialogs.calls.back().text, std::string("Browse for Folder"));
+        w.form->SpeedButton1->click();  // cancelled: unchanged
+        QCOMPARE(w.form->txtSaveDirectory->text(), QStringLiteral("/tmp/chosen"));
+    }
+
+    void page3Rules_data() {
+        QTest::addColumn<bool>("text");
+        QTest::addColumn<bool>("graphics");
+        QTest::addColumn<bool>("everything");
+        QTest::addColumn<QStringList>("patterns");
+        QTest::addColumn<int>("kind");
+        QTest::newRow("graphics only")
+            << false << true << false << QStringList{"*.jpg", "*.bmp", "*.jpeg", "*.gif"} << 1;
+        QTest::newRow("nothing") << false << false << false << QStringList{} << -1;
+        QTest::newRow("everything") << false << false << true << QStringList{"*.*"} << 3;
+        QTest::newRow("both, text first")
+            << true << true << false << QStringList{"*.txt", "*.htm", "*.html", "*.shtml", "*.shtm",
+                                                    "*.asp", "*.jpg", "*.bmp",  "*.jpeg",  "*.gif"}
+            << 0;
+    }
+    void page3Rules() {
+        QFETCH(bool, text);
+        QFETCH(bool, graphics);
+        QFETCH(bool, everything);
+        QFETCH(QStringList, patterns);
+        QFETCH(int, kind);
+        Window w;
+        w.toPage3(tmp_.path());
+        w.form->optDLoadTextFiles->setChecked(text);
+        w.form->optDloadGraphics->setChecked(graphics);
+        w.form->optDloadEverything->setChecked(everything);
+        w.next();
+        QStringList got;
+        for (const auto& p : w.patterns()) got << QString::fromStdString(p);
+        QCOMPARE(got, patterns);
+        QCOMPARE(w.items(), patterns);
+        if (kind >= 0) QCOMPARE(int(w.form->Engine().AllowedFilesList.front().iFileKind), kind);
+    }
+
+    void everythingKeepsTextAndGraphicsChecked() {
+        Window w;
+        w.toPage3(tmp_.path());
+        w.form->optDloadEverything->click();
+        QVERIFY(w.form->optDloadEverything->isChecked());
+        w.form->optDLoadTextFiles->click();  // tries to uncheck
+        QVERIFY(w.form->optDLoadTextFiles->isChecked());
+        w.form->optDloadGraphics->click();
+        QVERIFY(w.form->optDloadGraphics->isChecked());
+    }
+
+    void leavingPage3AgainDropsEditsOfPage4() {
+        Window w;
+        w.toPage3(tmp_.path());
+        w.form->rBtnYes->setChecked(true);
+        w.next();
+        w.form->RuleEditor->PTListView1->setCurrentRow(0);
+        w.form->RuleEditor->Button1Click();
+        QCOMPARE(w.items().size(), 9);
+        w.back();
+        w.next();
+        QCOMPARE(w.items().size(), 10);
+    }
+
+    void quotaBoxResetsTheQuota() {
+        Window w;
+        w.form->optDiskQuote->click();
+        QVERIFY(w.form->spnDiskQuota->isEnabled());
+        w.form->spnDiskQuota->setValue(12);
+        w.form->optDiskQuote->click();
+        QVERIFY(!w.form->spnDiskQuota->isEnabled());
+        QCOMPARE(w.form->DiskQuota(), 0);
+        // The engine may double the quota past the arrows' end.
+        w.form->SetDiskQuota(16000);
+        QCOMPARE(w.form->DiskQuota(), 16000);
+    }
+
+    void stayInPathChecksStayInDomain() {
+        Window w;
+        w.form->optStayinDomain->setChecked(false);
+        w.form->optStayinPath->click();  // unchecks: nothing else changes
+        QVERIFY(!w.form->optStayinDomain->isChecked());
+        w.form->optStayinPath->click();
+        QVERIFY(w.form->optStayinDomain->isChecked());
+    }
+
+    void cancelBeforeFinishClosesTheWindow() {
+        Window w;
+        w.next();
+        w.form->Wizard1->Button(wbCancel)->click();
+        QVERIFY(!w.form->isVisible());
+        QVERIFY(w.form->Engine().bStop);
+        QVERIFY(w.form->Wizard1->ButtonsEnabled() == TWizardButtons());
+    }
+
+    void cancelDuringATransferOnlyRequestsTheStop() {
+        Window w;
+        w.form->TransferBusy = [] { return true; };
+        w.form->Wizard1->Button(wbCancel)->click();
+        QVERIFY(w.form->isVisible());
+        QVERIFY(w.form->Engine().bStop);
+        QVERIFY(!w.form->Wizard1->Button(wbNext)->isEnabled());
+    }
+
+    void escapeClosesAtOnceAndEnterIsNext() {
+        Window w;
+        QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+        QTest::keyClick(w.form->Wizard1->Button(wbNext), Qt::Key_Return);
+        QCOMPARE(w.page(), w.form->WizardPage2);
+        w.form->txtStartURL->setFocus();
+        QTest::keyClick(w.form->txtStartURL, Qt::Key_Escape);
+        QVERIFY(!w.form->isVisible());
+        QVERIFY(w.dialogs.calls.empty());
+    }
+
+    void finishShowsTheStatusPageAndRunsTheJob() {
+        Window w;
+        w.toPage3(tmp_.path());
+        w.next();
+        QCOMPARE(w.page(), w.form->WizardPage5);
+        bool ran = false;
+        w.form->JobRunner = [&](engine::THvxEngine& engine) {
+            ran = true;
+            QCOMPARE(&engine, &w.form->Engine());
+            QVERIFY(w.form->JobRunning());
+            QCOMPARE(w.page(), w.form->WizardPage6);
+            QVERIFY(w.form->Wizard1->ButtonsEnabled() == TWizardButtons({wbCancel}));
+            QVERIFY(w.form->animProgress->Active());
+        };
+        w.next();  // reads "&Finish"
+        QVERIFY(ran);
+        QVERIFY(!w.form->JobRunning());
+        QCOMPARE(w.form->Wizard1->History().Count(), 3);
+    }
+
+    void finishWithoutARunnerQueuesTheStartAddress() {
+        Window w;
+        w.toPage3(tmp_.path());
+        w.next();
+        w.next();
+        QCOMPARE(w.page(), w.form->WizardPage6);
+        QCOMPARE(w.form->Engine().QueueList.size(), size_t(1));
+        QCOMPARE(w.form->lblFilestoProcess->text(), QStringLiteral("Queued Files: 1"));
+    }
+
+    void statusPageShowsWhatTheEngineWrites() {
+        Window w;
+        w.form->SetStatusCaption("Saved http://h.example/a.html");
+        QCOMPARE(w.form->txtStatus->text(), QStringLiteral("Saved http://h.example/a.html"));
+        w.form->AppendLogLine("line one");
+        w.form->AppendLogLine("");
+        w.form->AppendLogHeading("Download Summary:");
+        w.form->AppendLogLineBoldTail("All downloaded files are stored in or under ", "/tmp/x/");
+        w.form->AppendLogLine("caf\xe9");  // Latin-1 byte
+        QCOMPARE(w.form->RichEdit1->toPlainText(),
+                 QStringLiteral("line one\n\nDownload Summary:\nAll downloaded files are stored in "
+                                "or under /tmp/x/\ncaf\u00e9"));
+        const QTextBlock heading = w.form->RichEdit1->document()->findBlockByNumber(2);
+        QCOMPARE(heading.begin().fragment().charFormat().fontWeight(), int(QFont::Bold));
+        QCOMPARE(heading.begin().fragment().charFormat().foreground().color(), QColor(0, 0, 128));
+        w.form->SetQueuedLabel("Queued Files: 7");
+        QCOMPARE(w.form->lblFilestoProcess->text(), QStringLiteral("Queued Files: 7"));
+        w.form->SetTotalSizeLabel("Total Size of Files Downloaded: 2 KB");
+        QCOMPARE(w.form->lblTotalDownloadSize->text(),
+                 QStringLiteral("Total Size of Files Downloaded: 2 KB"));
+        w.form->SetProgress(55);
+        QCOMPARE(w.form->ProgressBar1->value(), 55);
+        w.form->ClearLog();
+        w.form->AppendLogLine("fresh");
+        QCOMPARE(w.form->RichEdit1->toPlainText(), QStringLiteral("fresh"));
+        w.form->SetLogReadOnly();
+        QVERIFY(w.form->RichEdit1->isReadOnly());
+    }
+
+    void endOfJobShowsExitAndTheEmailAnimation() {
+        Window w;
+        int emails = 0;
+        w.form->EmailFriend = [&] { ++emails; };
+        w.form->animProgress->Play();
+        w.form->LoopFinished();
+        w.form->ShowFinishedControls();
+        QVERIFY(!w.form->animProgress->Active());
+        QVERIFY(w.form->animProgress->isHidden());
+        QVERIFY(!w.form->aviEmail->isHidden());
+        QVERIFY(w.form->aviEmail->Active());
+        QVERIFY(!w.form->btnFnlExit->isHidden());
+        QVERIFY(!w.form->btnStop->isEnabled());
+        QVERIFY(w.form->Wizard1->ButtonsEnabled() == TWizardButtons());
+        QTest::mouseClick(w.form->aviEmail, Qt::LeftButton);
+        QTest::mouseClick(w.form->aviEmail, Qt::RightButton);
+        QTest::mouseClick(w.form->aviEmail, Qt::MiddleButton);
+        QCOMPARE(emails, 2);
+        w.form->btnFnlExit->click();
+        QVERIFY(w.form->Engine().bHalted);
+        QVERIFY(!w.form->isVisible());
+    }
+
+    void stopAsksToWaitThenRequestsTheStop() {
+        Window w;
+        w.form->btnStop->click();
+        QCOMPARE(w.messages().back(),
+                 std::string("Please wait while the Harvex halts downloading..."));
+        QVERIFY(w.form->Engine().bStop);
+        QVERIFY(!w.form->btnStop->isEnabled());
+    }
+
+    void helpOpensTheHelpWindowAtItsFirstTopic() {
+        Window w;
+        w.form->btnHelp->click();
+        QTextBrowser* help = w.form->Help().window();
+        QVERIFY(help);
+        QVERIFY(help->isVisible());
+        QVERIFY(help->toPlainText().contains(QStringLiteral("Selecting a Web site")));
+        w.form->close();
+        QTRY_VERIFY(w.form->Help().window() == nullptr);
+    }
+
+    void creditsGesture_data() {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("right, shift+ctrl")
+            << int(Qt::RightButton) << int(Qt::ShiftModifier | Qt::ControlModifier) << true;
+        QTest::newRow("plain right") << int(Qt::RightButton) << int(Qt::NoModifier) << false;
+        QTest::newRow("left, shift+ctrl")
+            << int(Qt::LeftButton) << int(Qt::ShiftModifier | Qt::ControlModifier) << false;
+        QTest::newRow("right, shift only")
+            << int(Qt::RightButton) << int(Qt::ShiftModifier) << false;
+    }
+    void creditsGesture() {
+        QFETCH(int, button);
+        QFETCH(int, modifiers);
+        QFETCH(bool, opens);
+        Window w;
+        TfrmPopDet credits;
+        w.form->SetCreditsDialog(&credits);
+        bool shown = false;
+        QTimer::singleShot(0, &credits, [&] {
+            shown = credits.isVisible();
+            credits.Button1->click();
+        });
+        QTest::mouseDClick(w.form->PaintBox1, Qt::MouseButton(button),
+                           Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(shown, opens);
+        QVERIFY(!credits.isVisible());
+        QTest::qWait(0);
+    }
+
+    void pagePicturesFollowTheScreenDepth() {
+        Window w;
+        QImage img(w.form->PaintBox1->size(), QImage::Format_ARGB32);
+        w.form->PaintBox1->SetDepthOverride(8);
+        w.form->PaintBox1->render(&img);
+        QCOMPARE(w.form->PaintBox1->LastPicture(), QStringLiteral(":/images/stdwiz.png"));
+        w.form->PaintBox1->SetDepthOverride(24);
+        w.form->PaintBox1->render(&img);
+        QCOMPARE(w.form->PaintBox1->LastPicture(), QStringLiteral(":/images/fullwiz.png"));
+        QVERIFY(!QPixmap(QStringLiteral(":/images/fullwiz.png")).isNull());
+        QCOMPARE(QPixmap(QStringLiteral(":/images/stdwiz.png")).size(), QSize(109, 176));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_MainWindow.moc"
