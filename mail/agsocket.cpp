@@ -1,11 +1,11 @@
 #include "mail/agsocket.h"
 
 #include <cmath>
-#include <fstream>
 
 #include "mail/MailErrors.h"
 #include "mail/MailStrings.h"
 #include "platform/EventPump.h"
+#include "platform/LineFile.h"
 #include "platform/MessageReceiver.h"
 
 std::string HostPart(const std::string& server) { return server.substr(0, server.find(':')); }
@@ -39,10 +39,7 @@ TagSocket::~TagSocket() {
     if (agWinsock().Loaded()) {
         for (; startups_ > 0; --startups_) agWinsock().WSACleanup();
     }
-    if (!LogFileName.empty()) {
-        std::ofstream out(LogFileName, std::ios::binary | std::ios::trunc);
-        for (const auto& line : log_) out << line << "\r\n";
-    }
+    if (!LogFileName.empty()) platform::writeLineFile(LogFileName, log_);
 }
 
 bool TagSocket::WinsockLoaded() const { return agWinsock().Loaded(); }

@@ -1,10 +1,9 @@
 #include "mail/msmx.h"
 
-#include <fstream>
-
 #include "mail/MailErrors.h"
 #include "mail/MailStrings.h"
 #include "platform/EventPump.h"
+#include "platform/LineFile.h"
 #include "platform/MessageReceiver.h"
 
 namespace {
@@ -125,10 +124,7 @@ TmsMXResolver::TmsMXResolver()
 TmsMXResolver::~TmsMXResolver() {
     if (socket_ != INVALID_SOCKET) agWinsock().closesocket(socket_);
     window_.reset();
-    if (!LogFileName.empty()) {
-        std::ofstream out(LogFileName, std::ios::binary | std::ios::trunc);
-        for (const auto& line : log_) out << line << "\r\n";
-    }
+    if (!LogFileName.empty()) platform::writeLineFile(LogFileName, log_);
     // Destruction must not throw; a failed cleanup has nothing left to undo.
     if (started_ && agWinsock().Loaded()) agWinsock().WSACleanup();
 }

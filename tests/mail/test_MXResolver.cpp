@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <QTimer>
 #include <random>
 
@@ -7,6 +8,7 @@
 #include "mail/msmx.h"
 #include "tests/mail/MailTestSupport.h"
 #include "tests/support/DnsmasqServer.h"
+#include "tests/support/Peers.h"
 
 namespace {
 
@@ -354,16 +356,20 @@ TEST(MXResolverScripted, AnswerIsReadAndTheQueryWasWellFormed) {
                      DnsAnswer::mx(10, DnsAnswer::encodeName("one.example.test"))};
         return a.bytes();
     };
-    Resolver r(server.port());
-    r.mx.LogFileName = "kept-in-memory-for-this-test";
-    r.mx.Resolve();
-    EXPECT_EQ(records(r.mx.MXList), (std::vector<std::pair<int, std::string>>{
-                                        {10, "one.example.test."}, {20, "two.example.test."}}));
-    ASSERT_EQ(server.queries.size(), 1u);
-    EXPECT_EQ(server.queries[0], TmsMXResolver::BuildQuery("example.test"));
-    EXPECT_EQ(r.mx.Log(), (std::vector<std::string>{"Opening connection", "Constructing query",
-                                                    "Sending query", "Recursion available"}));
-    r.mx.LogFileName.clear();
+    QTemporaryDir dir;
+    const std::string logFile = dir.path().toStdString() + "/mx.log";
+    {
+        Resolver r(server.port());
+        r.mx.LogFileName = logFile;
+        r.mx.Resolve();
+        EXPECT_EQ(records(r.mx.MXList), (std::vector<std::pair<int, std::string>>{
+                                            {10, "one.example.test."}, {20, "two.example.test."}}));
+        ASSERT_EQ(server.queries.size(), 1u);
+        EXPECT_EQ(server.queries[0], TmsMXResolver::BuildQuery("example.test"));
+    }
+    EXPECT_EQ(
+        testsupport::readFile(logFile),
+        "Opening connection\r\nConstructing query\r\nSending query\r\nRecursion available\r\n");
 }
 
 TEST(MXResolverScripted, ErrorAnswersAreRaisedAndTheListKeepsWhatWasParsed) {

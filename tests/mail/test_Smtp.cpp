@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <QTimer>
 #include <sstream>
 
@@ -322,20 +323,28 @@ TEST(SmtpChecks, WithoutAPortTheServiceOrDefaultPortIsUsed) {
     EXPECT_EQ(server.connections, 1);
 }
 
-TEST(SmtpChecks, ProgressIsReportedAndLogged) {
+TEST(SmtpChecks, ProgressIsReportedAndTheLogWrittenWhenTheComponentGoes) {
     ScriptedSmtp server;
-    Client c(server.port());
+    QTemporaryDir dir;
+    const std::string logFile = dir.path().toStdString() + "/smtp.log";
     std::vector<int> percents;
-    c.smtp.OnProgress = [&](int perc, std::int64_t) { percents.push_back(perc); };
-    c.smtp.LogFileName = "unused-in-this-test";
-    c.smtp.Send();
+    {
+        Client c(server.port());
+        c.smtp.OnProgress = [&](int perc, std::int64_t) { percents.push_back(perc); };
+        c.smtp.LogFileName = logFile;
+        c.smtp.Send();
+        EXPECT_EQ(testsupport::readFile(logFile), "");
+    }
     ASSERT_GE(percents.size(), 2u);
     EXPECT_EQ(percents[percents.size() - 2], 100);
     EXPECT_EQ(percents.back(), 0);
-    const auto& log = c.smtp.Log();
-    EXPECT_NE(std::find(log.begin(), log.end(), "Suppressing the message body"), log.end());
-    EXPECT_NE(std::find(log.begin(), log.end(), "QUIT"), log.end());
-    c.smtp.LogFileName.clear();
+    const std::string log = testsupport::readFile(logFile);
+    EXPECT_NE(log.find("220 scripted ready\r\nHELO "), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nDATA\r\n354 End data with <CR><LF>.<CR><LF>\r\nSuppressing the message "
+                       "body\r\n\r\n.\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("QUIT\r\n221 Bye\r\n"), std::string::npos) << log;
 }
 
 TEST(SmtpChecks, LargeMessageIsSentWhole) {
