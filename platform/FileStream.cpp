@@ -10,7 +10,7 @@
 namespace platform {
 
 std::unique_ptr<FileStream> FileStream::create(const std::string& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         throw FileCreateError("Cannot create file \"" + path + "\". " + std::strerror(errno));
     return std::unique_ptr<FileStream>(new FileStream(fd, path));

@@ -19,7 +19,8 @@ public:
 // cost one system call.
 class FileStream {
 public:
-    // Creates the file, replacing an existing one. Throws FileCreateError.
+    // Creates the file (for writing and reading back), replacing an existing one.
+    // Throws FileCreateError.
     static std::unique_ptr<FileStream> create(const std::string& path);
     // Opens an existing file for reading; others may read and write it too.
     // Throws FileCreateError.

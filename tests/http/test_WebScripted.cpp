@@ -504,3 +504,53 @@ TEST(WebFailure, StoreFileThatCannotBeWrittenEndsTheRetrieval) {
     EXPECT_EQ(log.dataEvents, 0);
     EXPECT_FALSE(log.saw("Disconnect"));
 }
+
+TEST(WebRequestMode, BufferedDataIsHandedOutOnRequestFromAFileBuffer) {
+    ScriptedServer server;
+    server.send("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n0123456789").close();
+    ASSERT_TRUE(server.start());
+    TWeb web;
+    const std::string bufferFile = webtest::tempPath("request-mode.buf");
+    web.setRequestMode(http::mdRequest);
+    web.setStreamMode(http::smFile);
+    web.setBufferName(bufferFile);
+    char block[5] = {};
+    std::vector<std::string> handedOut;
+    bool disconnected = false;
+    web.OnInfo = [&](TWeb* w) { w->RequestData(block, 4, 2, 7, 8); };
+    web.OnContext2 = [&](TWeb*, int context, int level1, int level2) {
+        EXPECT_EQ(context, 2);
+        EXPECT_EQ(level1, 7);
+        EXPECT_EQ(level2, 8);
+        handedOut.push_back(block);
+    };
+    web.OnDisconnect = [&](TWeb*) { disconnected = true; };
+    web.setURL(server.baseUrl() + "/a.txt");
+    web.Retrieve();
+    ASSERT_TRUE(webtest::waitForEnd(web));
+    EXPECT_EQ(handedOut, std::vector<std::string>{"0123"});
+    // The close ends the connection; the rest is still handed out on request.
+    EXPECT_FALSE(disconnected);
+    web.RequestData(block, 4, 2, 7, 8);
+    ASSERT_TRUE(
+        platform::waitUntilFor([&] { return handedOut.size() == 2; }, webtest::kWatchdogMs));
+    web.RequestData(block, 4, 2, 7, 8);
+    ASSERT_TRUE(platform::waitUntilFor([&] { return disconnected; }, webtest::kWatchdogMs));
+    EXPECT_EQ(handedOut, (std::vector<std::string>{"0123", "4567", "89"}));
+    EXPECT_EQ(testsupport::readFile(bufferFile), "0123456789");
+}
+
+TEST(WebRequest, PostRaisesOnWriteWhenTheSocketCanTakeData) {
+    ScriptedServer server;
+    server.send("HTTP/1.0 200 OK\r\n\r\n").close();
+    ASSERT_TRUE(server.start());
+    TWeb web;
+    int writes = 0;
+    web.OnWrite = [&](TWeb*) { ++writes; };
+    web.setMethod(http::mtPOST);
+    web.setURL(server.baseUrl() + "/form");
+    web.Retrieve();
+    ASSERT_TRUE(webtest::waitForEnd(web));
+    EXPECT_GE(writes, 1);
+    EXPECT_EQ(server.requests()[0].substr(0, 21), "POST /form HTTP/1.0\r\n");
+}
