@@ -13,7 +13,7 @@ packages=(
   # real peers used by the tests
   nginx-light dnsmasq-base python3-aiosmtpd tinyproxy apache2-utils
   # windows under a virtual display, screenshots
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth x11-utils imagemagick xdotool
   # benchmark peers
   curl wget httrack
 )

@@ -90,21 +90,15 @@ void TCorvEdit::keyPressEvent(QKeyEvent* event) {
     }
     if (regStore_ && (options_ & ceOnCarriageReturn)) saveText(text());
 
-    const char original = *typed;
     if (key != 0) {
-        if (key == original) {
-            QLineEdit::keyPressEvent(event);
-        } else {
-            QKeyEvent changed(event->type(), event->key(), event->modifiers(),
-                              QString(QLatin1Char(key)));
-            QLineEdit::keyPressEvent(&changed);
-        }
-    } else if (original == kCarriageReturn) {
-        // Not typed, but the window may still want Enter (its default button).
+        QLineEdit::keyPressEvent(event);
+    } else if (*typed == kCarriageReturn) {
+        // Not typed, but the window still wants Enter for its default button.
         event->ignore();
+    } else {
+        event->accept();
     }
     if (OnKeyPress) OnKeyPress(key);
-    if (original == kCarriageReturn && key == 0) event->ignore();
 }
 
 void TCorvEdit::focusOutEvent(QFocusEvent* event) {

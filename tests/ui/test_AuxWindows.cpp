@@ -5,6 +5,8 @@
 
 #include "LeakCheck.h"
 #include "platform/Timer.h"
+#include "ui/Startup.h"
+#include "ui/Wizard.h"
 #include "ui/fSplash.h"
 #include "ui/fpopdet.h"
 
@@ -41,6 +43,24 @@ private slots:
             QVERIFY(sawVisible);
             QVERIFY(!dialog.isVisible());
         }
+    }
+
+    void startUpShowsOnlyTheMainWindowAtItsFirstPage() {
+        THarvexWindows windows;
+        windows.FormHVXLoader.show();
+        QVERIFY(windows.FormHVXLoader.isVisible());
+        QVERIFY(!windows.frmSplash.isVisible());
+        QVERIFY(!windows.frmPopDet.isVisible());
+        QCOMPARE(windows.FormHVXLoader.Wizard1->ActivePage(), windows.FormHVXLoader.WizardPage1);
+        // The credits gesture reaches the dialog created at start-up.
+        bool shown = false;
+        QTimer::singleShot(0, &windows.frmPopDet, [&] {
+            shown = windows.frmPopDet.isVisible();
+            windows.frmPopDet.Button1->click();
+        });
+        QTest::mouseDClick(windows.FormHVXLoader.PaintBox1, Qt::RightButton,
+                           Qt::ShiftModifier | Qt::ControlModifier);
+        QVERIFY(shown);
     }
 
     void splashClosesOnItsFirstTickAfterActivation() {

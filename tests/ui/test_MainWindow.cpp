@@ -332,6 +332,16 @@ private slots:
         QCOMPARE(w.form->DiskQuota(), 16000);
     }
 
+    void quotaIsSetByTheArrowsOnly() {
+        Window w;
+        w.form->optDiskQuote->click();
+        w.form->spnDiskQuota->setFocus();
+        QTest::keyClicks(w.form->spnDiskQuota, QStringLiteral("55"));
+        QCOMPARE(w.form->DiskQuota(), 0);
+        QTest::keyClick(w.form->spnDiskQuota, Qt::Key_Up);
+        QCOMPARE(w.form->DiskQuota(), 1);
+    }
+
     void stayInPathChecksStayInDomain() {
         Window w;
         w.form->optStayinDomain->setChecked(false);

@@ -1,0 +1,7 @@
+#include "ui/Startup.h"
+
+namespace ui {
+
+THarvexWindows::THarvexWindows() { FormHVXLoader.SetCreditsDialog(&frmPopDet); }
+
+}  // namespace ui
