@@ -28,6 +28,10 @@ std::string ScriptedSmtp::defaultAnswer(const std::string& line) {
     return "500 What?\r\n";
 }
 
+void ScriptedSmtp::sendRaw(const std::string& bytes) {
+    if (client_) client_->write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
 void ScriptedSmtp::onRead() {
     buffer_ += client_->readAll().toStdString();
     std::size_t end;

@@ -39,6 +39,8 @@ public:
     int connections = 0;
 
     static std::string defaultAnswer(const std::string& line);
+    // Writes bytes to the connected client as they stand.
+    void sendRaw(const std::string& bytes);
 
 private:
     void onRead();

@@ -3,6 +3,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <random>
 
 #include "mail/HttpProt.h"
 #include "mail/MailErrors.h"
@@ -18,8 +19,8 @@ using mailtest::kFastTick;
 // the event loop, then closes (unless told to stay silent).
 class PieceServer : public QObject {
 public:
-    explicit PieceServer(std::vector<std::string> pieces, bool close = true)
-        : pieces_(std::move(pieces)) {
+    explicit PieceServer(std::vector<std::string> pieces, bool close = true, int gapMs = 5)
+        : pieces_(std::move(pieces)), gapMs_(gapMs) {
         server_.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&server_, &QTcpServer::newConnection, this, [this, close] {
             QTcpSocket* s = server_.nextPendingConnection();
@@ -42,11 +43,12 @@ private:
         }
         s->write(pieces_[i].data(), static_cast<qint64>(pieces_[i].size()));
         s->flush();
-        QTimer::singleShot(5, this, [this, s, i, close] { writeNext(s, i + 1, close); });
+        QTimer::singleShot(gapMs_, this, [this, s, i, close] { writeNext(s, i + 1, close); });
     }
 
     QTcpServer server_;
     std::vector<std::string> pieces_;
+    int gapMs_;
     bool answered_ = false;
 };
 
@@ -128,6 +130,28 @@ TEST(HttpCli, HeaderAndBodySplitAcrossReadsArriveUnbroken) {
     EXPECT_EQ(c.body, std::vector<std::string>{"127.0.0.1,127.0.0.2\r\n"});
     EXPECT_EQ(c.http.RcvdHeader,
               (std::vector<std::string>{"HTTP/1.0 200 OK", "Content-Type: text/plain"}));
+}
+
+TEST(HttpCli, ResponseInRandomPiecesGivesTheSameHeaderAndBody) {
+    const std::string response =
+        "HTTP/1.1 200 OK\r\nServer: scripted\r\nContent-Length: "
+        "24\r\n\r\n10.0.0.1,10.0.0.2,\r\n1.2.3.4";
+    std::mt19937 rng(3);
+    for (int round = 0; round < 10; ++round) {
+        std::vector<std::string> pieces;
+        for (std::size_t pos = 0; pos < response.size();) {
+            const std::size_t n = 1 + rng() % 12;
+            pieces.push_back(response.substr(pos, n));
+            pos += n;
+        }
+        PieceServer server(pieces, true, 0);
+        Client c("http://127.0.0.1:" + std::to_string(server.port()) + "/dnsip/dnsip.dat");
+        c.http.Get();
+        EXPECT_EQ(c.http.RcvdHeader,
+                  (std::vector<std::string>{"HTTP/1.1 200 OK", "Server: scripted",
+                                            "Content-Length: 24"}));
+        EXPECT_EQ(c.body, std::vector<std::string>{"10.0.0.1,10.0.0.2,\r\n1.2.3.4"});
+    }
 }
 
 TEST(HttpCli, SilentServerIsGivenUpWithinTheTimeLimit) {

@@ -2,6 +2,7 @@
 
 #include <QTemporaryDir>
 #include <QTimer>
+#include <random>
 #include <sstream>
 
 #include "mail/MailErrors.h"
@@ -119,6 +120,32 @@ TEST(SmtpScripted, MultiLineGreetingIsReadWholeBeforeHelo) {
                                         "250 scripted"}));
     EXPECT_EQ(server.commands.back(), "QUIT");
     EXPECT_EQ(server.commands.size(), 6u);
+}
+
+TEST(SmtpScripted, GreetingInPiecesOverSeveralReadsIsReadAsItsLines) {
+    std::mt19937 rng(11);
+    const std::string greeting = "220-mx.example.test ESMTP\r\n220-second line\r\n220 last\r\n";
+    for (int round = 0; round < 10; ++round) {
+        ScriptedSmtp server;
+        server.greeting.clear();
+        Client c(server.port());
+        c.smtp.OnConnected = [&] {
+            std::size_t pos = 0;
+            int delay = 0;
+            while (pos < greeting.size()) {
+                const std::size_t n = 1 + rng() % 9;
+                const std::string piece = greeting.substr(pos, n);
+                pos += n;
+                QTimer::singleShot(delay++, &server, [&server, piece] { server.sendRaw(piece); });
+            }
+        };
+        c.smtp.Send();
+        ASSERT_GE(c.received.size(), 3u);
+        EXPECT_EQ(
+            std::vector<std::string>(c.received.begin(), c.received.begin() + 3),
+            (std::vector<std::string>{"220-mx.example.test ESMTP", "220-second line", "220 last"}));
+        EXPECT_EQ(server.commands.front().rfind("HELO ", 0), 0u);
+    }
 }
 
 TEST(SmtpScripted, RefusedHeloWithNameIsRetriedBare) {
