@@ -185,10 +185,21 @@ private slots:
         QCOMPARE(button->x(), 10 + 100 + 2);
         box.edit->move(20, 30);
         QCOMPARE(button->pos(), QPoint(20 + 100, 28));
-        box.edit->browseFile = [](const std::string& filter, const std::string& dir) {
-            (void)filter;
-            (void)dir;
+        box.edit->SetFileFilter(QStringLiteral("Text (*.txt)"));
+        box.edit->setText(QStringLiteral("/var/log/old.txt"));
+        std::string seenFilter, seenDir;
+        box.edit->browseFile = [&](const std::string& filter, const std::string& dir) {
+            seenFilter = filter;
+            seenDir = dir;
             return std::optional<std::string>("/tmp/chosen.txt");
+        };
+        button->click();
+        QCOMPARE(box.edit->text(), QStringLiteral("/tmp/chosen.txt"));
+        QCOMPARE(seenFilter, std::string("Text (*.txt)"));
+        QCOMPARE(seenDir, std::string("/var/log"));
+        // A cancelled dialog leaves the text alone.
+        box.edit->browseFile = [](const std::string&, const std::string&) {
+            return std::optional<std::string>();
         };
         button->click();
         QCOMPARE(box.edit->text(), QStringLiteral("/tmp/chosen.txt"));

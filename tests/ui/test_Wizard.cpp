@@ -266,6 +266,16 @@ private slots:
         QCOMPARE(cancels, 1);
     }
 
+    void imageMovesOntoTheActivePage() {
+        Fixture f(2);
+        auto* picture = new QWidget(f.pages[0]);
+        f.wizard->SetImage(picture);
+        f.wizard->Loaded();
+        QCOMPARE(picture->parentWidget(), f.pages[0]);
+        f.wizard->GoNext();
+        QCOMPARE(picture->parentWidget(), f.pages[1]);
+    }
+
     void buttonsRunTheirActions() {
         Fixture f(2);
         int helps = 0, cancels = 0;
