@@ -141,8 +141,3 @@ TEST(MatchRules, SizesBeyondTwoGibibytesAre64Bit) {
     EXPECT_EQ(MatchRules(table, "disc.iso", twoAndAHalfGiB, true), kMaySave);
     EXPECT_EQ(MatchRules(table, "disc.iso", 5000000000LL, true), kOutsideBounds);
 }
-
-TEST(DescribeRule, FourLinesJoinedByCrLf) {
-    EXPECT_EQ(DescribeRule(rule("p", ".mp3", 500, 10)),
-              "sName is p\r\nsExtension is .mp3\r\niSizeGreater is 500\r\niSizeLesser is 10");
-}

@@ -184,7 +184,7 @@ TEST(WildComp, PartsLongerThan255CharactersAreMatchedWithoutWrapping) {
     EXPECT_FALSE(WildComp(std::string(299, '?') + ".gif", name + ".gif"));
 }
 
-// --- LastPos, SkipSpaces, AdFile ---
+// --- LastPos, SkipSpaces ---
 
 TEST(LastPos, CountsFromOneAndZeroForNone) {
     EXPECT_EQ(LastPos("../", "../../x"), 4u);
@@ -197,12 +197,6 @@ TEST(SkipSpaces, FirstNonBlankOrTheStartItself) {
     EXPECT_EQ(SkipSpaces("a=b", 2), 2u);
     EXPECT_EQ(SkipSpaces("ab   ", 3), 3u) << "only blanks follow";
     EXPECT_EQ(SkipSpaces("ab", 9), 9u);
-}
-
-TEST(AdFile, JoinsWithExactlyOneSlash) {
-    EXPECT_EQ(AdFile("http://host.test/docs", "index.html"), "http://host.test/docs/index.html");
-    EXPECT_EQ(AdFile("http://host.test/docs/", "index.html"), "http://host.test/docs/index.html");
-    EXPECT_EQ(AdFile("classes", "App.class"), "classes/App.class");
 }
 
 // --- GetAttrValue ---

@@ -46,19 +46,6 @@ protected:
 
 }  // namespace
 
-TEST_F(EngineTest, StartsAsTheWindowIsCreated) {
-    PlainJobView fresh;
-    THvxEngine e(fresh, clock);
-    EXPECT_EQ(e.sTextTypes, "*.txt,*.htm,*.html,*.shtml,*.shtm,*.asp,");
-    EXPECT_EQ(e.sGraphicTypes, "*.jpg,*.bmp,*.jpeg,*.gif,");
-    EXPECT_TRUE(e.AllowedFilesList.empty());
-    EXPECT_EQ(e.iTotalBytes, 0);
-    EXPECT_EQ(e.iStartTime, 0);
-    EXPECT_EQ(e.iDataTime, 0);
-    EXPECT_FALSE(e.bStop || e.bHalted || e.bTimedOut || e.bRuleChanged);
-    EXPECT_EQ(e.CurrentContentLength(), 0) << "no component wired yet";
-}
-
 TEST_F(EngineTest, PageThreeRebuildsTheTableFromTheBoxes) {
     EXPECT_EQ(engine.AllowedFilesList.size(), 10u);
     engine.AllowedFilesList.push_back(
