@@ -1,5 +1,7 @@
 #include "tests/mail/MailTestSupport.h"
 
+#include <sys/socket.h>
+
 namespace mailtest {
 
 ScriptedSmtp::ScriptedSmtp() {
@@ -30,6 +32,16 @@ std::string ScriptedSmtp::defaultAnswer(const std::string& line) {
 
 void ScriptedSmtp::sendRaw(const std::string& bytes) {
     if (client_) client_->write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+void ScriptedSmtp::reset() {
+    if (!client_) return;
+    // A zero linger time turns the close into a reset.
+    struct linger hard = {1, 0};
+    ::setsockopt(static_cast<int>(client_->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard,
+                 sizeof(hard));
+    client_->abort();
+    client_ = nullptr;
 }
 
 void ScriptedSmtp::onRead() {

@@ -41,6 +41,8 @@ public:
     static std::string defaultAnswer(const std::string& line);
     // Writes bytes to the connected client as they stand.
     void sendRaw(const std::string& bytes);
+    // Drops the connection with a reset (RST) instead of a graceful close.
+    void reset();
 
 private:
     void onRead();

@@ -172,6 +172,13 @@ TEST(HttpCli, TricklingServerIsGivenUpWithinTheTimeLimitToo) {
     EXPECT_TRUE(c.body.empty());
 }
 
+TEST(HttpCli, OverlongHeaderLineIsABrokenAnswer) {
+    PieceServer server({"HTTP/1.0 200 OK\r\nX-Junk: " + std::string(20000, 'j') + "\r\n\r\nbody"});
+    Client c("http://127.0.0.1:" + std::to_string(server.port()) + "/x");
+    EXPECT_EQ(c.failure(), "404 Header line too long");
+    EXPECT_TRUE(c.body.empty());
+}
+
 TEST(HttpCli, RefusedConnectionIs404) {
     Client c("http://127.0.0.1:" + std::to_string(testsupport::freeTcpPort()) + "/x");
     EXPECT_EQ(c.failure(), "404 Connection refused (Error #10061)");

@@ -280,6 +280,29 @@ TEST(SmtpScripted, AnOverlongReplyLineIsCutNotOverrun) {
     EXPECT_EQ(c.received[1], "250 scripted");
 }
 
+TEST(SmtpScripted, AnEndlessContinuedReplyIsCutOff) {
+    ScriptedSmtp server;
+    server.greeting.clear();
+    for (int i = 0; i < 1500; ++i) server.greeting += "220-more\r\n";
+    Client c(server.port());
+    EXPECT_EQ(failureOf<EServerError>(c.smtp), "220-more");
+    EXPECT_FALSE(c.smtp.Connected());
+}
+
+TEST(SmtpScripted, AResetInTheMiddleOfALineIsASocketError) {
+    ScriptedSmtp server;
+    server.greeting.clear();
+    Client c(server.port());
+    c.smtp.OnConnected = [&] {
+        QTimer::singleShot(0, &server, [&server] {
+            server.sendRaw("220 half a li");
+            QTimer::singleShot(20, &server, [&server] { server.reset(); });
+        });
+    };
+    EXPECT_EQ(failureOf<ESocketError>(c.smtp), "[10054] Connection reset by peer");
+    EXPECT_FALSE(c.smtp.Connected());
+}
+
 TEST(SmtpScripted, AConnectionIsNotReusedAfterAFailure) {
     ScriptedSmtp first;
     first.answer = [](const std::string& line) -> std::string {
