@@ -56,23 +56,6 @@ TEST(MXQuery, EmptyLabelsBecomeZeroBytes) {
                                         11));
 }
 
-TEST(MXQuerySpec, FlagBitsReadAndWrite) {
-    TQuerySpec spec;
-    spec.setRD(true);
-    spec.setOpcode(2);
-    spec.setQR(true);
-    EXPECT_EQ(spec.Flags(), 0x8000 | (2 << 11) | 0x0100);
-    spec.setRD(false);
-    spec.setQR(false);
-    EXPECT_EQ(spec.Flags(), 2 << 11);
-    const TQuerySpec answer(0x8783);
-    EXPECT_TRUE(answer.QR());
-    EXPECT_TRUE(answer.AA());
-    EXPECT_TRUE(answer.TC());
-    EXPECT_TRUE(answer.RA());
-    EXPECT_EQ(answer.RCODE(), 3u);
-}
-
 TEST(MXAnswer, CnameBeforeMxYieldsOnlyTheMxRecords) {
     DnsAnswer a;
     a.records = {
@@ -290,21 +273,6 @@ TEST(MXAnswer, RandomDamageNeverCrashes) {
     EXPECT_GT(errors, 0);
 }
 
-TEST(MXList, SortPutsLowerPreferencesFirst) {
-    TMXList list;
-    for (int p : {20, 10, 30, 10, 5}) {
-        auto rec = std::make_unique<TMXRec>();
-        rec->Preference = static_cast<std::uint16_t>(p);
-        rec->Exchange = "mx" + std::to_string(p) + ".";
-        list.Add(std::move(rec));
-    }
-    list.Sort();
-    std::vector<int> order;
-    for (int i = 0; i < list.Count(); ++i) order.push_back(list.Items(i).Preference);
-    EXPECT_EQ(order, (std::vector<int>{5, 10, 10, 20, 30}));
-}
-
-// The resolver's exchanges with a name server on loopback.
 struct Resolver {
     TmsMXResolver mx;
     std::vector<std::string> events;

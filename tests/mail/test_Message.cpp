@@ -236,16 +236,6 @@ TEST(Message, ValidateNamesTheMissingPart) {
     EXPECT_NO_THROW(m.Validate());
 }
 
-TEST(Message, TextsAreCutTo255Characters) {
-    TmsMessage m;
-    m.setSubject(std::string(300, 's'));
-    m.Sender().setName(std::string(300, 'n'));
-    m.Sender().setAddress(std::string(256, 'a'));
-    EXPECT_EQ(m.Subject().size(), 255u);
-    EXPECT_EQ(m.Sender().Name().size(), 255u);
-    EXPECT_EQ(m.Sender().Address().size(), 255u);
-}
-
 TEST(Message, ContentTypeReadsPlainForAnEmptyBodyAndNothingForUU) {
     TmsMessage m;
     m.setContentType("Text/HTML");

@@ -355,14 +355,6 @@ TEST(SmtpChecks, OverlongHostNameIsRefusedWithoutALookup) {
     EXPECT_EQ(failureOf<ESocketError>(smtp), "Error resolving remote host");
 }
 
-TEST(SmtpChecks, ServerPortIsReadAfterTheColon) {
-    EXPECT_EQ(HostPart("mx.example.test:2525"), "mx.example.test");
-    EXPECT_EQ(PortPart("mx.example.test:2525"), 2525);
-    EXPECT_EQ(PortPart("mx.example.test:smtp"), 0);
-    EXPECT_EQ(PortPart("mx.example.test"), 0);
-    EXPECT_EQ(PortPart("mx.example.test:"), 0);
-}
-
 TEST(SmtpChecks, WithoutAPortTheServiceOrDefaultPortIsUsed) {
     ScriptedSmtp server;
     Client c(server.port());

@@ -36,12 +36,6 @@ TEST(MailSocketLayer, UnloadedLibraryRefusesEveryCall) {
     EXPECT_EQ(agWinsock().WSAGetLastError(), platform::WSAENOTSOCK);
 }
 
-TEST(MailSocketLayer, SelectParameterCarriesEventAndError) {
-    const auto lParam = TagWinsock::makeSelectParam(FD_CONNECT, platform::WSAECONNREFUSED);
-    EXPECT_EQ(TagWinsock::WSAGetSelectEvent(lParam), FD_CONNECT);
-    EXPECT_EQ(TagWinsock::WSAGetSelectError(lParam), 10061);
-}
-
 struct TextCase {
     int code;
     const char* text;
