@@ -2,18 +2,33 @@
 
 #include <unistd.h>
 
-#include <QDeadlineTimer>
-#include <QThread>
+#include <QTimer>
 #include <QUdpSocket>
+
+#include "platform/EventPump.h"
 
 namespace testsupport {
 
 namespace {
 
-// dnsmasq has bound the port once nobody else can.
-bool udpPortTaken(std::uint16_t port) {
+// Asks the server a question until it answers: its answer is the event that
+// says it is ready.
+bool answersQueries(std::uint16_t port, const PeerProcess& process) {
     QUdpSocket probe;
-    return !probe.bind(QHostAddress::LocalHost, port);
+    if (!probe.bind(QHostAddress::LocalHost, 0)) return false;
+    const QByteArray query(
+        "\x00\x01\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00"
+        "\x05probe\x04test\x00\x00\x0F\x00\x01",
+        29);
+    bool answered = false;
+    QObject::connect(&probe, &QUdpSocket::readyRead, [&] { answered = true; });
+    QTimer resend;
+    QObject::connect(&resend, &QTimer::timeout,
+                     [&] { probe.writeDatagram(query, QHostAddress::LocalHost, port); });
+    probe.writeDatagram(query, QHostAddress::LocalHost, port);
+    resend.start(100);
+    return platform::waitUntilFor([&] { return answered || !process.running(); }, 10000) &&
+           answered;
 }
 
 }  // namespace
@@ -49,11 +64,7 @@ bool DnsmasqServer::start() {
             error_ = "dnsmasq did not start (is dnsmasq-base installed?)";
             return false;
         }
-        // A child that binds a port sends us no event; poll within a bound.
-        QDeadlineTimer deadline(10000);
-        while (process_.running() && !udpPortTaken(port_) && !deadline.hasExpired())
-            QThread::msleep(20);
-        if (process_.running() && udpPortTaken(port_)) return true;
+        if (answersQueries(port_, process_)) return true;
         error_ = "dnsmasq does not answer: " + process_.output().toStdString();
         process_.stop();
     }
