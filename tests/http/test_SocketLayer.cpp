@@ -158,23 +158,3 @@ TEST(HostLookup, UnknownNameGives11001) {
     EXPECT_EQ(c.seen[0].error, WSAHOST_NOT_FOUND);
     EXPECT_EQ(lookup.address(handle), 0u);
 }
-
-TEST(HostLookup, CancelledLookupPostsNothing) {
-    Collector c;
-    HostLookup lookup(c.receiver, 0x0400 + 312);
-    int first = lookup.start("localhost");
-    bool cancelled = lookup.cancel() == 0;
-    int second = lookup.start("localhost");
-    ASSERT_TRUE(waitUntilFor(
-        [&] {
-            for (auto& n : c.seen)
-                if (n.tag == static_cast<std::uintptr_t>(second)) return true;
-            return false;
-        },
-        kWatchdogMs));
-    platform::processPendingEvents();
-    if (cancelled) {
-        for (auto& n : c.seen) EXPECT_NE(n.tag, static_cast<std::uintptr_t>(first));
-    }
-    EXPECT_FALSE(lookup.pending());
-}

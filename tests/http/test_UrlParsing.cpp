@@ -8,32 +8,6 @@
 
 using http::TWeb;
 
-TEST(WebProperties, ValuesAfterCreate) {
-    TWeb web;
-    EXPECT_EQ(web.Accept(), "*/*");
-    EXPECT_EQ(web.BufferSize(), 8192);
-    EXPECT_EQ(web.ErrorMode(), http::emHandler);
-    EXPECT_EQ(web.Method(), http::mtGET);
-    EXPECT_FALSE(web.PeekMode());
-    EXPECT_EQ(web.ProxyPort(), 0);
-    EXPECT_EQ(web.RequestMode(), http::mdStreaming);
-    EXPECT_EQ(web.StreamMode(), http::smMemory);
-    EXPECT_EQ(web.TimeOut(), 0);
-    EXPECT_EQ(web.URL(), "");
-    EXPECT_FALSE(web.UseProxy());
-    EXPECT_EQ(web.UserAgent(), "ZEPHYRKIT/1.0");
-    EXPECT_EQ(web.WebService(), http::svHTTP);
-    EXPECT_EQ(web.WebPort(), 80);
-    EXPECT_FALSE(web.StoreToFile());
-    EXPECT_FALSE(web.Retrieving());
-    EXPECT_EQ(web.StatusText(), "NONE");
-    EXPECT_EQ(web.ServerName(), "NONE");
-    EXPECT_EQ(web.ContentType(), "NONE");
-    EXPECT_EQ(web.DocumentDate(), "Sun, 01 Jan 1980 12:00:00 GMT");
-    EXPECT_EQ(web.IfModifiedSince(), "Sun, 01 Jan 1980 12:00:00 GMT");
-    EXPECT_EQ(web.ContentLength(), 0);
-}
-
 struct UrlCase {
     const char* url;
     const char* storedUrl;
