@@ -94,8 +94,8 @@ struct Finder {
         finder.NameServers.leaseDirectories = {folder.path("leases")};
         finder.MakerHost = makerHost;
         finder.SetStatus = [this](const std::string& s) { status.push_back(s); };
-        // The finder's ten-second waits last half a real second here.
-        mx.Counter().setTickInterval(50);
+        // The finder's ten-second waits last one real second here.
+        mx.Counter().setTickInterval(100);
         http.Counter().setTickInterval(kFastTick);
         http.TimeLimit = 500;
         http.Agent = "Corvane Software Email-A-Friend";

@@ -37,7 +37,7 @@ struct Pipeline {
         // The exchangers listen on the test's port, which no services entry names.
         smtp.setServiceName("harvex-test-smtp");
         smtp.DefaultPort = smtpPort;
-        smtp.Counter().setTickInterval(100);
+        smtp.Counter().setTickInterval(300);
         smtp.MailMessage = &message;
         smtp.OnMailSent = [this] { sent = true; };
         message.setSubject("the Harvex is available for you.");
