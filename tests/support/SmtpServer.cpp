@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcessEnvironment>
 #include <QTimer>
 #include <cstdio>
 #include <sstream>
@@ -51,7 +50,6 @@ bool SmtpServer::start() {
     const std::string w = dir_.path().toStdString();
     writeFile(w + "/harvexsink.py", kHandler);
     port_ = freeTcpPort();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // The handler module is imported from the fixture's folder (the working
     // directory of the server).
     if (!process_.start("/usr/bin/python3",
