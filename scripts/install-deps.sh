@@ -15,7 +15,7 @@ packages=(
   # windows under a virtual display, screenshots
   xvfb xauth x11-utils imagemagick xdotool
   # benchmark peers
-  curl wget httrack
+  curl wget httrack time bc
 )
 
 missing=()
