@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 
 #include "http/BufferStream.h"
 #include "http/DirectoryListing.h"
+#include "http/Webcache.h"
+#include "http/Webproxy.h"
 #include "platform/DirectoryScan.h"
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
@@ -23,6 +26,8 @@ namespace {
 // the way of a fast transfer, and the store file gets one write per read.
 constexpr std::size_t kReadChunk = 256 * 1024;
 constexpr int kMaxPort = 65535;
+constexpr const char* kUnsupportedScheme = "Unsupported authentication scheme";
+constexpr char kCredentialSeparator = '\x04';
 
 bool& winsockStarted() {
     static bool started = false;
@@ -155,6 +160,42 @@ void hostCacheAdd(const std::string& name, std::uint32_t address) {
     if (at == cache.end() || *at != entry) cache.insert(at, entry);
 }
 
+// The current time as an HTTP date (RFC 7231, section 7.1.1.1).
+std::string httpDateNow() {
+    std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char buf[64];
+    std::strftime(buf, sizeof buf, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+    return buf;
+}
+
+std::string* credentialFind(const std::string& key) {
+    auto& cache = TWeb::CredentialCache();
+    const std::string prefix = key + "|";
+    for (auto it = cache.rbegin(); it != cache.rend(); ++it) {
+        if (it->compare(0, prefix.size(), prefix) == 0) return &*it;
+    }
+    return nullptr;
+}
+
+void credentialForget(const std::string& key) {
+    auto& cache = TWeb::CredentialCache();
+    const std::string prefix = key + "|";
+    cache.erase(std::remove_if(
+                    cache.begin(), cache.end(),
+                    [&](const std::string& e) { return e.compare(0, prefix.size(), prefix) == 0; }),
+                cache.end());
+}
+
+void credentialAdd(const std::string& key, const std::string& user, const std::string& password) {
+    // One entry per key: a newer answer replaces the older one.
+    credentialForget(key);
+    auto& cache = TWeb::CredentialCache();
+    std::string entry = key + "|" + user + kCredentialSeparator + password;
+    cache.insert(std::lower_bound(cache.begin(), cache.end(), entry), entry);
+}
+
 struct GenerationWatch {
     const std::uintptr_t& current;
     std::uintptr_t start;
@@ -206,11 +247,40 @@ std::vector<std::string>& TWeb::HostCache() {
     return cache;
 }
 
+std::vector<std::string>& TWeb::CredentialCache() {
+    static std::vector<std::string> cache;
+    return cache;
+}
+
+std::string TWeb::credentialKey(const std::string& realm, const std::string& hostAndPort) {
+    return realm + " at " + hostAndPort;
+}
+
+std::string challengeRealm(const std::string& value) {
+    auto eq = value.find('=');
+    if (eq == std::string::npos) return {};
+    std::size_t at = eq + 1;
+    while (at < value.size() && value[at] == ' ') ++at;
+    std::string realm;
+    if (at < value.size() && value[at] == '"') {
+        // A quoted string ends at its closing quote, whatever parameters follow
+        // (RFC 7235, section 2.1); a backslash quotes the next character.
+        for (++at; at < value.size() && value[at] != '"'; ++at) {
+            if (value[at] == '\\' && at + 1 < value.size()) ++at;
+            realm += value[at];
+        }
+        return realm;
+    }
+    while (at < value.size() && value[at] != ',' && value[at] != ' ') realm += value[at++];
+    return realm;
+}
+
 TWeb::TWeb()
     : receiver_(std::make_unique<platform::MessageReceiver>(
           [this](unsigned msg, std::uintptr_t w, std::intptr_t l) { handleMessage(msg, w, l); })),
       lookup_(std::make_unique<platform::HostLookup>(*receiver_, WM_WEBRESOLVED)),
-      receiveBuffer_(kReadChunk + 1) {
+      receiveBuffer_(kReadChunk + 1),
+      document_(std::make_unique<TDocumentClass>()) {
     hostAddress_ = "0.0.0.0";
     resetResponse();
     // POSIX sockets need no start-up; the flag stays for the "not started" check.
@@ -219,6 +289,8 @@ TWeb::TWeb()
 
 TWeb::~TWeb() {
     ++generation_;
+    if (proxyDispatcher_) proxyDispatcher_->detach(this);
+    if (cacheControl_) cacheControl_->detach(this);
     lookup_->cancel();
     if (socket_) socket_->close();
 }
@@ -227,6 +299,27 @@ TWeb::~TWeb() {
 
 void TWeb::guard(const char* name) {
     if (retrieving_) reportError(SPropertyWhileRetrieving, name);
+}
+
+void TWeb::setCacheControl(TWebCache* v) {
+    if (cacheControl_) cacheControl_->detach(this);
+    cacheControl_ = v;
+    if (cacheControl_) cacheControl_->attach(this);
+}
+
+void TWeb::setProxyDispatcher(TWebProxy* v) {
+    if (proxyDispatcher_) proxyDispatcher_->detach(this);
+    proxyDispatcher_ = v;
+    if (proxyDispatcher_) proxyDispatcher_->attach(this);
+}
+
+void TWeb::Notification(WebCompanion* removed) {
+    if (removed == proxyDispatcher_) proxyDispatcher_ = nullptr;
+    if (removed == cacheControl_) {
+        cacheControl_ = nullptr;
+        caching_ = false;
+        cacheStream_.reset();
+    }
 }
 
 void TWeb::setBufferName(const std::string& v) {
@@ -504,8 +597,14 @@ void TWeb::Retrieve() {
     cancelled_ = false;
     localStream_.reset();
     servedFromFile_ = false;
+    caching_ = false;
+    revalidating_ = false;
+    cacheStream_.reset();
+    authAttempts_ = 0;
+    sentCredentialKey_.clear();
+    document_->reset();
 
-    // The document cache, when one is attached, is consulted here.
+    if (cacheControl_ && !localFile_) consultCache();
 
     bufferStream_.reset();
     if (streamMode_ == smFile) {
@@ -519,7 +618,7 @@ void TWeb::Retrieve() {
         storeStream_ = platform::FileStream::create(storeName_);
     }
 
-    // The proxy list, when one is attached, chooses the proxy here.
+    chooseProxy();
 
     headerPhase_ = true;
     cutter_.reset();
@@ -553,7 +652,7 @@ void TWeb::Cancel() {
         lookupPending_ = false;
     }
     if (retrieving_ || socket_) {
-        // A cache entry being written is finished as incomplete here.
+        finishCacheEntry(false);
         requests_.clear();
         closeConnection();
     }
@@ -623,7 +722,7 @@ void TWeb::afterLookup(int error) {
     lookupPending_ = false;
     lookupError_ = error;
     if (error != 0 || (lookupName_.empty() && address_ == 0)) {
-        // A valid cached copy, when the cache offers one, may be forced here.
+        if (forceCachedCopy()) return;
         std::string host = lookupName_;
         if (host.empty()) host = useProxy_ ? proxy_ : webHost_;
         reportError(SHostNotFound, host);
@@ -682,7 +781,7 @@ void TWeb::onConnected() {
 bool TWeb::sendPiece(const std::string& piece) {
     if (!socket_ || !connected_) return false;
     if (socket_->sendAll(piece.data(), piece.size()) != 0) {
-        // A valid cached copy, when the cache offers one, may be forced here.
+        if (forceCachedCopy()) return false;
         reportError(SSendError);
         return false;
     }
@@ -735,7 +834,8 @@ void TWeb::processBlock(char* data, std::size_t size) {
         GenerationWatch watch{generation_, generation_};
         parseHeader();
         if (watch.changed() || !retrieving_) return;
-        // The document cache, when one is attached, records the header here.
+        cacheHeader();
+        if (watch.changed() || !retrieving_) return;
         if (statusClass_ == 3 && (statusDetail_ == 1 || statusDetail_ == 2)) {
             receiver_->PostMessage(WM_WEBREDIRECT, generation_);
         }
@@ -762,7 +862,7 @@ void TWeb::deliverBody(char* data, std::size_t size) {
         transferRate_ = seconds > 0 ? static_cast<double>(bytesReceived_) / 1024.0 / seconds : 0.0;
     };
 
-    // The document cache, when one is attached, appends the block here.
+    cacheBlock(data, size);
     if (storeStream_ && !storeStream_->write(data, size)) {
         // A full disk: going on would only lose more bytes.
         std::string name = storeName_;
@@ -824,6 +924,7 @@ void TWeb::parseHeader() {
         }
     }
     bool challenge = false;
+    std::string basicChallenge, otherChallenge;
     // From the last line back, so that of two equal headers the earlier wins.
     for (std::size_t i = headerLines_.size(); i-- > 1;) {
         const std::string& line = headerLines_[i];
@@ -849,7 +950,13 @@ void TWeb::parseHeader() {
                 contentSubType_ = value.substr(slash + 1);
             }
         }
-        if (holds("AUTH") && statusLine && statusClass_ != 2) challenge = true;
+        if (holds("AUTH") && statusLine && statusClass_ != 2) {
+            challenge = true;
+            auto blank = value.find(' ');
+            std::string scheme =
+                blank == std::string::npos ? std::string() : value.substr(0, blank);
+            (upper(scheme) == "BASIC" ? basicChallenge : otherChallenge) = value;
+        }
         if (holds("LENG")) contentLength_ = bytesRemaining_ = wholeNumber(value);
         if (starts("LAST")) lastModified_ = value;
         if (starts("WARNI")) warning_ = value;
@@ -861,8 +968,11 @@ void TWeb::parseHeader() {
             OnResponse(this, 0, 0, std::string());
         }
     }
-    // An authorization challenge is answered here once credentials are supported.
-    (void)challenge;
+    if (!challenge) return;
+    // Of several challenges a Basic one is answered; only Basic is spoken here.
+    const bool basic = !basicChallenge.empty();
+    realm_ = challengeRealm(basic ? basicChallenge : otherChallenge);
+    handleChallenge(basic);
 }
 
 void TWeb::onClose() {
@@ -879,11 +989,11 @@ void TWeb::onClose() {
         handOutFromClose();
         if (watch.changed()) return;
     }
-    // A cache entry being written is finished here.
+    finishCacheEntry(true);
     requests_.clear();
     if (statusClass_ == 3 && (statusDetail_ == 1 || statusDetail_ == 2)) return;
     if (statusText_.find("304") != std::string::npos) {
-        // The cached copy is served here once the document cache is attached.
+        serveCachedCopy();
         return;
     }
     if (requestMode_ == mdStreaming) raiseDisconnectOnce();
@@ -1039,6 +1149,205 @@ void TWeb::startLocalFile() {
         return;
     }
     reportError(SFileDoesNotExist, documentName_);
+}
+
+// ---------------------------------------------------------------- proxy
+
+std::string TWeb::originHostAndPort() const {
+    return (hostName_.empty() ? hostAddress_ : hostName_) + ":" + std::to_string(urlPort_);
+}
+
+void TWeb::chooseProxy() {
+    if (!proxyDispatcher_) return;
+    useProxy_ = true;
+    const TProxies& p = proxyDispatcher_->Proxies();
+    switch (webService_) {
+        case svHTTP:
+            setProxy(p.Http);
+            proxyPort_ = p.HttpPort;
+            break;
+        case svGOPHER:
+            setProxy(p.Gopher);
+            proxyPort_ = p.GopherPort;
+            break;
+        case svFTP:
+            setProxy(p.Ftp);
+            proxyPort_ = p.FtpPort;
+            break;
+        case svFILE:
+        case svNEWS:
+            break;
+    }
+    if (proxy_.empty() || proxyDispatcher_->bypasses(originHostAndPort())) useProxy_ = false;
+}
+
+// ---------------------------------------------------------------- document cache
+
+void TWeb::consultCache() {
+    // Only a GET carries a body worth keeping; a HEAD must not leave an empty
+    // copy that a later 304 would serve.
+    if (method_ != mtGET) return;
+    if (!cacheControl_->Initialized()) cacheControl_->Initialize();
+    if (!cacheControl_->Initialized()) return;  // an invalid index reported in emHandler mode
+    document_->reset();
+    document_->URL = url_;
+    cacheControl_->Lookup(*document_);
+    switch (document_->State) {
+        case TDocumentClass::kValid:
+            ifModifiedSince_ = document_->Date;
+            revalidating_ = true;
+            break;
+        case TDocumentClass::kNew:
+            cacheControl_->Prepare(*document_);
+            if (document_->State != TDocumentClass::kWriting) break;
+            cacheStream_ = platform::FileStream::create(document_->FileName);
+            caching_ = true;
+            break;
+        default:
+            break;
+    }
+}
+
+void TWeb::cacheHeader() {
+    if (!cacheControl_) return;
+    if (revalidating_ && !caching_ && statusClass_ == 2) {
+        // The document has changed: its new body replaces the entry's.
+        cacheControl_->Prepare(*document_);
+        if (document_->State == TDocumentClass::kWriting) {
+            try {
+                cacheStream_ = platform::FileStream::create(document_->FileName);
+                caching_ = true;
+            } catch (const platform::FileCreateError&) {
+                document_->State = TDocumentClass::kAbsent;
+                cacheControl_->Update(*document_);
+            }
+        }
+    }
+    if (!caching_) return;
+    // Error pages and redirections are not documents to serve later.
+    if (statusClass_ != 2) {
+        finishCacheEntry(false);
+        return;
+    }
+    document_->Date = lastModified_.empty() ? httpDateNow() : lastModified_;
+    cacheControl_->Update(*document_);
+}
+
+void TWeb::cacheBlock(const char* data, std::size_t size) {
+    if (!caching_ || !cacheControl_) return;
+    if (!cacheStream_->write(data, size)) {
+        finishCacheEntry(false);
+        return;
+    }
+    document_->Size = bytesReceived_ + static_cast<std::int64_t>(size);
+    cacheControl_->Update(*document_);
+}
+
+void TWeb::finishCacheEntry(bool complete) {
+    if (!caching_) return;
+    caching_ = false;
+    cacheStream_.reset();
+    if (!cacheControl_) return;
+    // A body cut short of its Content-Length is no copy of the document.
+    const bool whole = complete && (contentLength_ <= 0 || bytesReceived_ >= contentLength_);
+    document_->State = whole ? TDocumentClass::kValid : TDocumentClass::kAbsent;
+    document_->Size = bytesReceived_;
+    cacheControl_->Update(*document_);
+    cacheControl_->SaveIndex();
+}
+
+bool TWeb::serveCachedCopy() {
+    caching_ = false;
+    cacheStream_.reset();
+    if (!cacheControl_ || document_->State != TDocumentClass::kValid ||
+        !platform::fs::fileExists(document_->FileName))
+        return false;
+    closeConnection();
+    localStream_ = platform::FileStream::openRead(document_->FileName);
+    servedFromFile_ = true;
+    if (OnConnect) OnConnect(this);
+    return true;
+}
+
+bool TWeb::forceCachedCopy() {
+    if (!cacheControl_ || document_->State != TDocumentClass::kValid || !OnForceCache) return false;
+    GenerationWatch watch{generation_, generation_};
+    bool force = false;
+    OnForceCache(this, force);
+    if (watch.changed() || !force) return false;
+    return serveCachedCopy();
+}
+
+// ---------------------------------------------------------------- authorization
+
+void TWeb::handleChallenge(bool basic) {
+    GenerationWatch watch{generation_, generation_};
+    finishCacheEntry(false);
+    requests_.clear();
+    closeConnection();
+    if (!basic) {
+        // Basic credentials would travel in clear text to a server that asked
+        // for something else, and it would refuse them anyway.
+        lastError_ = kUnsupportedScheme;
+        return;
+    }
+    const std::string key = credentialKey(realm_, originHostAndPort());
+    if (!sentCredentialKey_.empty()) {
+        // The credentials just sent were refused: forget them and ask again.
+        credentialForget(sentCredentialKey_);
+        sentCredentialKey_.clear();
+    }
+    if (authAttempts_ >= kMaxAuthorizationAttempts) return;
+    ++authAttempts_;
+
+    if (const std::string* entry = credentialFind(key)) {
+        std::string value = entry->substr(key.size() + 1);
+        auto split = value.find(kCredentialSeparator);
+        userID_ = value.substr(0, split);
+        password_ = split == std::string::npos ? std::string() : value.substr(split + 1);
+        autoHandle_ = false;
+    } else {
+        // A realm without credentials is always asked for, whatever an earlier
+        // challenge left in the flag.
+        autoHandle_ = true;
+        if (OnAuthorization) {
+            OnAuthorization(this, realm_, autoHandle_);
+            if (watch.changed()) return;
+        }
+        if (autoHandle_) {
+            if (!AuthorizationDialog) return;
+            std::string user, password;
+            const bool ok = AuthorizationDialog(this, realm_, webHost_, user, password);
+            if (watch.changed() || !ok) return;
+            userID_ = user;
+            password_ = password;
+        }
+        credentialAdd(key, userID_, password_);
+    }
+    sentCredentialKey_ = key;
+    repeatRequest();
+}
+
+void TWeb::repeatRequest() {
+    ++generation_;
+    readPosition_ = 0;
+    level1_ = level2_ = -1;
+    const std::string ifModifiedSince = ifModifiedSince_;
+    resetResponse();
+    ifModifiedSince_ = ifModifiedSince;
+    headerLines_.clear();
+    headerPhase_ = true;
+    cutter_.reset();
+    infoPending_ = true;
+    disconnectReported_ = false;
+    endOfData_ = false;
+    lengthHandedOut_ = 0;
+    cancelled_ = false;
+    // Closing the challenged connection let go of the store file.
+    if (storeToFile_) storeStream_ = platform::FileStream::create(storeName_);
+    retrieving_ = true;
+    sendCredentials_ = true;
+    receiver_->PostMessage(WM_WEBSTART, generation_);
 }
 
 }  // namespace http

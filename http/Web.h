@@ -25,6 +25,8 @@ class BufferStream;
 class TWeb;
 class TWebProxy;
 class TWebCache;
+class WebCompanion;
+struct TDocumentClass;
 
 enum TMethod { mtGET, mtHEAD, mtPUT, mtPOST, mtDELETE, mtLINK, mtUNLINK };
 enum TMode { mdStreaming, mdRequest };
@@ -60,6 +62,11 @@ using TResponseEvent =
 using TContextEvent = std::function<void(TWeb* Sender, int Context, int Level1, int Level2)>;
 using TAuthEvent = std::function<void(TWeb* Sender, const std::string& Realm, bool& AutoHandle)>;
 using TCacheEvent = std::function<void(TWeb* Sender, bool& ForceCache)>;
+// Asks the user for credentials (the window shows its authorization dialog);
+// true with UserID and Password filled when the user confirmed.
+using TAuthDialog =
+    std::function<bool(TWeb* Sender, const std::string& Realm, const std::string& Host,
+                       std::string& UserID, std::string& Password)>;
 
 // An HTTP/1.0 client that fetches one document at a time. Everything after
 // Retrieve runs in messages on its own receiver: callers pump the event loop
@@ -69,6 +76,9 @@ public:
     static constexpr const char* kDefaultDate = "Sun, 01 Jan 1980 12:00:00 GMT";
     static constexpr int kMinBufferSize = 1024;
     static constexpr int kMaxBufferSize = 8192;
+    // A server that refuses every credential must not keep the request going
+    // round: at most this many repeated requests per Retrieve.
+    static constexpr int kMaxAuthorizationAttempts = 3;
 
     TWeb();
     ~TWeb();
@@ -91,7 +101,7 @@ public:
     int BufferSize() const { return bufferSize_; }
     void setBufferSize(int v);
     TWebCache* CacheControl() const { return cacheControl_; }
-    void setCacheControl(TWebCache* v) { cacheControl_ = v; }
+    void setCacheControl(TWebCache* v);
     const std::string& DocumentName() const { return documentName_; }
     void setDocumentName(const std::string& v);
     const std::string& DocumentPath() const { return documentPath_; }
@@ -109,7 +119,7 @@ public:
     const std::string& Proxy() const { return proxy_; }
     void setProxy(const std::string& v);
     TWebProxy* ProxyDispatcher() const { return proxyDispatcher_; }
-    void setProxyDispatcher(TWebProxy* v) { proxyDispatcher_ = v; }
+    void setProxyDispatcher(TWebProxy* v);
     int ProxyPort() const { return proxyPort_; }
     void setProxyPort(int v);
     const std::string& Referer() const { return referer_; }
@@ -173,6 +183,24 @@ public:
     // without duplicates, the address as a signed decimal number.
     static std::vector<std::string>& HostCache();
 
+    // Class-wide credentials already given: sorted, without duplicates, each
+    // entry the realm key, "|", the user name, the character 4 and the
+    // password. The key is the realm and the server it belongs to, so that no
+    // other server or realm is ever sent them.
+    static std::vector<std::string>& CredentialCache();
+    static std::string credentialKey(const std::string& realm, const std::string& hostAndPort);
+
+    // The cache entry of the current document (State 2 when there is none).
+    const TDocumentClass& CacheEntry() const { return *document_; }
+
+    // A component this one refers to is going away.
+    void Notification(WebCompanion* removed);
+
+    // Shown when a Basic challenge's realm has no credentials yet and
+    // OnAuthorization leaves AutoHandle true. Without it such a challenge ends
+    // the retrieval as if the dialog had been cancelled.
+    TAuthDialog AuthorizationDialog;
+
     // --- events
     TAuthEvent OnAuthorization;
     TNotifyEvent OnConnect;
@@ -226,6 +254,16 @@ private:
     void deliverNext();
     void raiseContext(const QueuedRequest& r);
     void startLocalFile();
+    void chooseProxy();
+    void consultCache();
+    void cacheHeader();
+    void cacheBlock(const char* data, std::size_t size);
+    void finishCacheEntry(bool complete);
+    bool serveCachedCopy();
+    bool forceCachedCopy();
+    void handleChallenge(bool basic);
+    void repeatRequest();
+    std::string originHostAndPort() const;
     bool stale(std::uintptr_t generation) const { return generation != generation_; }
 
     // properties
@@ -306,7 +344,21 @@ private:
     int lengthHandedOut_ = 0;
     int level1_ = -1, level2_ = -1;
     std::deque<QueuedRequest> requests_;
+
+    // document cache
+    std::unique_ptr<TDocumentClass> document_;
+    std::unique_ptr<platform::FileStream> cacheStream_;
+    bool caching_ = false;
+    bool revalidating_ = false;
+
+    // authorization
+    bool autoHandle_ = true;
+    int authAttempts_ = 0;
+    std::string sentCredentialKey_;
 };
+
+// The realm of a challenge value such as: Basic realm="Members only".
+std::string challengeRealm(const std::string& value);
 
 // Parsing helpers, exposed for their tests.
 // A host "reads as a dotted address" when its last character other than "." is

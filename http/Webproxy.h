@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "http/WebCompanion.h"
+
+namespace http {
+
+// Proxy hosts and ports by service; empty or 0 until set.
+struct TProxies {
+    std::string Http;
+    int HttpPort = 0;
+    std::string Ftp;
+    int FtpPort = 0;
+    std::string Gopher;
+    int GopherPort = 0;
+    std::string Wais;
+    int WaisPort = 0;
+    std::string Security;
+    int SecurityPort = 0;
+};
+
+// The proxy list a TWeb consults at Retrieve when its ProxyDispatcher refers
+// to one.
+class TWebProxy : public WebCompanion {
+public:
+    TProxies& Proxies() { return proxies_; }
+    const TProxies& Proxies() const { return proxies_; }
+    void setProxies(const TProxies& v) { proxies_ = v; }
+
+    // Hosts reached directly: a line that occurs anywhere in a URL's
+    // "host:port" text bypasses the proxy.
+    const std::vector<std::string>& NoProxy() const { return noProxy_; }
+    void setNoProxy(const std::vector<std::string>& lines) { noProxy_ = lines; }
+
+    // True when some non-empty NoProxy line occurs in hostAndPort.
+    bool bypasses(const std::string& hostAndPort) const;
+
+private:
+    TProxies proxies_;
+    std::vector<std::string> noProxy_;
+};
+
+}  // namespace http
