@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+// Tells why a recommendation could not be sent and offers to put the message
+// on the clipboard instead.
+class TEmailErrorDialog : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kClientWidth = 374;
+    static constexpr int kClientHeight = 101;
+
+    TEmailErrorDialog(const QString& text, QWidget* parent = nullptr);
+
+    // Shows the dialog modally; true when the user chose "To Clipboard".
+    static bool Execute(const QString& text, QWidget* parent = nullptr);
+
+    QLabel* lblMessage;
+    QPushButton* btnToClipboard;
+    QPushButton* btnClose;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+};
