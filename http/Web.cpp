@@ -1318,7 +1318,13 @@ void TWeb::handleChallenge(bool basic) {
             if (!AuthorizationDialog) return;
             std::string user, password;
             const bool ok = AuthorizationDialog(this, realm_, webHost_, user, password);
-            if (watch.changed() || !ok) return;
+            if (!ok) return;
+            if (watch.changed()) {
+                // Cancelled while the box was open (a caller's stall watchdog):
+                // what the user confirmed still serves the realm's next request.
+                credentialAdd(key, user, password);
+                return;
+            }
             userID_ = user;
             password_ = password;
         }

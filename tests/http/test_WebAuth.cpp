@@ -154,6 +154,26 @@ TEST_F(AuthAgainstNginx, CredentialsThatKeepFailingEndAfterABoundedNumberOfAttem
     EXPECT_EQ(dialog.asked.size(), static_cast<std::size_t>(TWeb::kMaxAuthorizationAttempts));
 }
 
+TEST_F(AuthAgainstNginx, CredentialsConfirmedAfterTheRetrievalWasCancelledServeTheNextRequest) {
+    // A caller's watchdog cancels while the box is still open.
+    web.AuthorizationDialog = [&](TWeb* sender, const std::string&, const std::string&,
+                                  std::string& user, std::string& password) {
+        sender->Cancel();
+        user = "alice";
+        password = "s3cret";
+        dialog.asked.push_back("cancelled meanwhile");
+        return true;
+    };
+    fetch(web, nginx->baseUrl() + "/members/a.htm");
+    EXPECT_EQ(web.StatusText().substr(0, 3), "401");
+    EXPECT_TRUE(log.body.empty());
+    dialog.attach(web);
+    fetch(web, nginx->baseUrl() + "/members/a.htm");
+    EXPECT_EQ(web.StatusText(), "200 OK");
+    EXPECT_EQ(log.body, "page a");
+    EXPECT_EQ(dialog.asked.size(), 1u);
+}
+
 TEST_F(AuthAgainstNginx, HandlerThatAnswersItselfSkipsTheDialog) {
     int raised = 0;
     web.OnAuthorization = [&](TWeb* sender, const std::string& realm, bool& autoHandle) {
