@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <algorithm>
 #include <exception>
 
 #include "mail/MailErrors.h"
@@ -140,7 +141,9 @@ TfrmEmail::TfrmEmail(QWidget* parent, TEmailFormSettings settings)
     Bevel1->setFrameShadow(QFrame::Sunken);
 
     chkHTML = named(new QCheckBox(QStringLiteral("Send Email as HTML"), this), "chkHTML");
-    chkHTML->setGeometry(6, 400, 118, 17);
+    // Where the font at hand is wider than the original's, the caption must
+    // still show whole; there is room up to the Send button.
+    chkHTML->setGeometry(6, 400, std::max(118, chkHTML->sizeHint().width()), 17);
 
     lblStatus = named(new QLabel(this), "lblStatus");
     lblStatus->move(7, 418);
