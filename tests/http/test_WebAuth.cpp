@@ -302,6 +302,8 @@ struct RealmCase {
     const char* realm;
 };
 
+void PrintTo(const RealmCase& c, std::ostream* os) { *os << c.value; }
+
 class ChallengeRealm : public ::testing::TestWithParam<RealmCase> {};
 
 TEST_P(ChallengeRealm, IsReadFromTheChallengeValue) {

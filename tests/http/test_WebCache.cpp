@@ -62,6 +62,8 @@ struct IntegerCase {
     std::string encoded;
 };
 
+void PrintTo(const IntegerCase& c, std::ostream* os) { *os << c.value; }
+
 class StreamedInteger : public ::testing::TestWithParam<IntegerCase> {};
 
 TEST_P(StreamedInteger, TakesTheSmallestFormThatHoldsIt) {

@@ -137,6 +137,10 @@ struct BypassCase {
     bool bypassed;
 };
 
+void PrintTo(const BypassCase& c, std::ostream* os) {
+    *os << c.hostAndPort << (c.bypassed ? " bypassed" : " proxied");
+}
+
 class NoProxyLines : public ::testing::TestWithParam<BypassCase> {};
 
 TEST_P(NoProxyLines, MatchAnywhereInHostAndPort) {
