@@ -19,7 +19,40 @@ constexpr std::string_view kProgramTitle = "Harvex";
 THvxEngine::THvxEngine(TJobView& view) : THvxEngine(view, platform::systemClock()) {}
 
 THvxEngine::THvxEngine(TJobView& view, platform::Clock& clock)
-    : view_(view), clock_(clock), statusLog_(view) {}
+    : view_(view), clock_(clock), statusLog_(view) {
+    configureWeb();
+    SetContentLengthSource([this] { return Web1.ContentLength(); });
+    Timer1.setInterval(1000);
+    Timer1.onTimer = [this] { Timer1Timer(); };
+    Timer1.setEnabled(true);
+}
+
+void THvxEngine::configureWeb() {
+    Web1.setAccept("*/*");
+    Web1.setBufferSize(8192);
+    Web1.setErrorMode(http::emHandler);
+    Web1.setMethod(http::mtGET);
+    Web1.setPeekMode(false);
+    Web1.setProxyPort(0);
+    Web1.setRequestMode(http::mdStreaming);
+    Web1.setStreamMode(http::smMemory);
+    Web1.setTimeOut(2);
+    Web1.setUseProxy(false);
+    Web1.setUserAgent(kUserAgent);
+    Web1.setWebService(http::svHTTP);
+    Web1.setWebPort(80);
+    Web1.OnDataAvailable = [this](http::TWeb* sender, const char* buffer, int length) {
+        Web1DataAvailable(sender, buffer, length);
+    };
+    Web1.OnDisconnect = [this](http::TWeb* sender) { Web1Disconnect(sender); };
+    Web1.OnTimeOut = [this](http::TWeb* sender) { Web1TimeOut(sender); };
+}
+
+long THvxEngine::queuePosition(std::string_view url) const {
+    if (!QueueList.empty() && EqualsCaseBlind(QueueList.back(), url))
+        return static_cast<long>(QueueList.size()) - 1;
+    return QueueList.IndexOf(url);
+}
 
 // --- Rules ---
 

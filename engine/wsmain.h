@@ -4,10 +4,13 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "engine/AllowedFiles.h"
 #include "engine/StatusLog.h"
 #include "engine/UrlList.h"
+#include "http/Web.h"
+#include "platform/Timer.h"
 
 namespace platform {
 class Clock;
@@ -100,6 +103,76 @@ public:
     }
     std::int64_t CurrentContentLength() const { return contentLength_ ? contentLength_() : 0; }
 
+    // --- Fetching (FetchPrimitives.cpp) ---
+
+    // The HTTP component every fetch drives, configured once by the constructor.
+    http::TWeb Web1;
+    // The stall watchdog: ticks every second while enabled and calls Timer1Timer.
+    platform::Timer Timer1;
+
+    // A page held in memory larger than this fails like any other download.
+    static constexpr std::int64_t kMaxPageBytes = std::int64_t{64} * 1024 * 1024;
+    static constexpr const char* kUserAgent = "tectonix' dope fly downloader";
+
+    // Each fetch starts a retrieval and pumps events until it has ended. None
+    // raises. True when the response's status text holds "200" (and, for a
+    // body, every advertised byte arrived).
+    bool DownloadHeader(const std::string& url);
+    bool DownloadText(const std::string& url);
+    bool DloadOtherFile(const std::string& url, const std::string& localPath);
+    // True while a fetch waits for its transfer; no second fetch starts then.
+    bool Fetching() const { return fetching_; }
+
+    void Web1DataAvailable(http::TWeb* sender, const char* buffer, int length);
+    void Web1Disconnect(http::TWeb* sender);
+    void Web1TimeOut(http::TWeb* sender);
+
+    // --- Local layout and saving (LocalLayout.cpp) ---
+
+    // The local directory of a URL under the current save directory.
+    std::string LocalDirOf(std::string_view url) const;
+    // Writes the page buffer to the URL's local path; counts and lists it.
+    bool SaveFile(const std::string& url);
+
+    // --- Stop conditions, watchdog and summary (StopConditions.cpp) ---
+
+    static constexpr int kStallSeconds = 20;
+    static constexpr std::int64_t kDiskReserveBytes = 500000;
+
+    // Before each URL: low disk, quota (with its offer to go on), user stop.
+    // True: the loop ends.
+    bool StopCondition();
+    // The Stop button: the box, then bStop. The running fetch goes on.
+    void btnStopClick();
+    // The wizard's Cancel: bStop. True when no transfer runs, so the window
+    // may close at once.
+    bool CancelJob();
+    // The main window closes: bStop. True (and the job's tables freed) when the
+    // engine has halted and nothing is being retrieved.
+    bool FormClose();
+    // The Exit button: the job is over.
+    void btnFnlExitClick() { bHalted = true; }
+    void Timer1Timer();
+    void EndStatus();
+
+    // --- Nameless URLs and redirects (NamelessURLs.cpp) ---
+
+    static constexpr int kMaxRedirects = 20;
+    // A header answered by 300, 301 or 302: the target is queued.
+    void RedirectURL(const std::string& url);
+    // Finds the default document of a directory URL (or asks for a name);
+    // url may become the named URL.
+    void DealwithNoFile(std::string& url);
+
+    // --- The loop (DownloadLoop.cpp) ---
+
+    // Creates the lists, queues the start URL and runs the whole job.
+    void SetUpObjectLists();
+    // Works the queue, last in first out, until it is empty or a stop test holds.
+    void ProcessFiles(const std::string& url = {});
+    void DownloadTextFile(const std::string& url);
+    void DownloadOtherFile(const std::string& url);
+
     // --- Link extraction ---
 
     // Fills TagList from the page buffer; moves the progress bar.
@@ -117,10 +190,23 @@ public:
     int ReturnTime() const;
 
 private:
+    enum class FetchKind { Header, Text, File };
+    bool fetch(FetchKind kind, const std::string& url, const std::string& localPath);
+    void configureWeb();
+    // Position of the URL being handled: the last queue entry when it is that
+    // URL, else the first entry equal to it.
+    long queuePosition(std::string_view url) const;
+
     TJobView& view_;
     platform::Clock& clock_;
     TStatusLog statusLog_;
     std::function<std::int64_t()> contentLength_;
+
+    bool fetching_ = false;                              // a fetch is waiting for its transfer
+    bool running_ = false;                               // the loop is running
+    bool pageTooLarge_ = false;                          // the current page outgrew kMaxPageBytes
+    std::int64_t bodyBytes_ = 0;                         // body bytes of the current transfer
+    std::unordered_map<std::string, int> redirectHops_;  // queued target -> hops so far
 };
 
 }  // namespace engine

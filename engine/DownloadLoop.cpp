@@ -1,0 +1,135 @@
+// The download loop and its two per-file strategies.
+#include "engine/JobView.h"
+#include "engine/LocalLayout.h"
+#include "engine/ParseURLFns.h"
+#include "engine/wsmain.h"
+#include "platform/FileSystem.h"
+
+namespace engine {
+
+void THvxEngine::SetUpObjectLists() {
+    // Finish can reach here only once; a second call while the loop runs
+    // would start a second crawl inside the first one's wait.
+    if (running_) return;
+    running_ = true;
+    redirectHops_.clear();
+    Timer1.setEnabled(true);
+    CreateObjectLists();
+    ProcessFiles();
+    running_ = false;
+}
+
+void THvxEngine::ProcessFiles(const std::string&) {
+    while (!QueueList.empty() && !StopCondition()) {
+        view_.SetProgress(0);
+        iFileBytes = 0;
+        const std::string url = QueueList.back();
+        sStatus = "Preparing to process";
+        UpDateStatus(url);
+        if (FileType(url)) {
+            DownloadTextFile(url);
+        } else {
+            DownloadOtherFile(url);
+        }
+    }
+    sStatus = "Finished Downloading.";
+    UpDateStatus("");
+    view_.SetQueuedLabel("Queued Files: 0");
+    view_.SetProgress(0);
+    view_.LoopFinished();
+    EndStatus();
+    Timer1.setEnabled(false);
+}
+
+void THvxEngine::DownloadTextFile(const std::string& url) {
+    if (!DownloadText(url)) {
+        MoveURLtoErrorList(queuePosition(url));
+        MemoDownload.clear();
+        sStatus = "Error: Could not Download";
+        UpDateStatus(url);
+        return;
+    }
+    // Stopped while the page arrived: it stays queued and the loop ends at
+    // its stop test.
+    if (bStop) return;
+
+    sStatus = "Analysing";
+    UpDateStatus(url);
+    GetSrcURLs();
+    ProcessURLs(url);
+
+    const long position = queuePosition(url);
+    if (ConfirmFileSave(url) != kMaySave) {
+        MoveURLtoErrorList(position);
+        sStatus = "File Processed but not saved.";
+    } else if (SaveFile(url)) {
+        MoveURL(position);
+        sStatus = "Saved";
+    } else {
+        MoveURLtoErrorList(position);
+        sStatus = "Error: Could not Save File";
+    }
+    UpDateStatus(url);
+}
+
+void THvxEngine::DownloadOtherFile(const std::string& url) {
+    const std::string fileName = SplitURL(url).fileName;
+
+    if (DownloadHeader(url)) {
+        if (fileName.empty()) {
+            sStatus = "Warning: No File Specified";
+            UpDateStatus(url);
+            std::string current = url;
+            DealwithNoFile(current);
+            return;
+        }
+        if (ConfirmFileSave(url) == kMaySave) {
+            const std::string saveDirectory = platform::fs::expandHome(view_.SaveDirectory());
+            const std::string directory = NormalisePath(LocalDirOf(url));
+            const std::string path = FilePath(directory, fileName);
+            if (!IsInsideDirectory(saveDirectory, path)) {
+                // Its local path would leave the save directory: the body is
+                // never asked for.
+                sStatus = "Error: Couldn't download";
+                UpDateStatus(url);
+                MoveURLtoErrorList(queuePosition(url));
+                return;
+            }
+            ForceDirectories(directory);
+            if (!platform::fs::directoryExists(directory)) {
+                sStatus = "Couldn't Create Directory:";
+                UpDateStatus(directory);
+                MoveURLtoErrorList(queuePosition(url));
+                return;
+            }
+            if (DloadOtherFile(url, path)) {
+                MoveURL(queuePosition(url));
+                sStatus = "Saved";
+                UpDateStatus(url);
+                iTotalBytes += FileSizeOf(path);
+                SavedList.push_back(path);
+            } else {
+                sStatus = "Error: Couldn't download";
+                UpDateStatus(url);
+                MoveURLtoErrorList(queuePosition(url));
+            }
+            return;
+        }
+        MoveURLtoErrorList(queuePosition(url));
+        sStatus = "Header Downloaded but doesn't fit allowed specs";
+        UpDateStatus(url);
+        return;
+    }
+
+    const std::string& status = Web1.StatusText();
+    if (status.find("300") != std::string::npos || status.find("301") != std::string::npos ||
+        status.find("302") != std::string::npos) {
+        RedirectURL(url);
+        return;
+    }
+    MoveURLtoErrorList(queuePosition(url));
+    sStatus = "Warning: Could not Download Header";
+    UpDateStatus(url);
+}
+
+}  // namespace engine

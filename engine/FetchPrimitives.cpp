@@ -1,0 +1,146 @@
+// The three fetch primitives and the component events that feed them.
+#include <cmath>
+
+#include "engine/JobView.h"
+#include "engine/wsmain.h"
+#include "platform/EventPump.h"
+#include "platform/FileSystem.h"
+
+namespace engine {
+
+namespace {
+
+constexpr int kFullProgress = 100;
+
+// Every lone CR and every lone LF becomes CR LF; CR LF pairs stay.
+std::string normaliseLineBreaks(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 32);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r') {
+            out += "\r\n";
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else if (c == '\n') {
+            out += "\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+bool THvxEngine::DownloadHeader(const std::string& url) {
+    return fetch(FetchKind::Header, url, {});
+}
+
+bool THvxEngine::DownloadText(const std::string& url) { return fetch(FetchKind::Text, url, {}); }
+
+bool THvxEngine::DloadOtherFile(const std::string& url, const std::string& localPath) {
+    return fetch(FetchKind::File, url, localPath);
+}
+
+bool THvxEngine::fetch(FetchKind kind, const std::string& url, const std::string& localPath) {
+    // Handlers run inside the wait below (Stop, Cancel, boxes); none of them
+    // may start a transfer that would take the component from this one.
+    if (fetching_) return false;
+    struct FetchScope {
+        bool& flag;
+        explicit FetchScope(bool& f) : flag(f) { flag = true; }
+        ~FetchScope() { flag = false; }
+    } scope(fetching_);
+
+    bool result = false;
+    try {
+        Web1.Cancel();
+        Web1.setMethod(kind == FetchKind::Header ? http::mtHEAD : http::mtGET);
+        Web1.setStoreToFile(kind == FetchKind::File);
+        Web1.setStoreName(kind == FetchKind::File ? localPath : std::string());
+        Web1.setURL(url);
+
+        MemoDownload.clear();
+        pageTooLarge_ = false;
+        bodyBytes_ = 0;
+        sStatus = kind == FetchKind::Header ? "Downloading Header" : "Downloading";
+        UpDateStatus(url);
+
+        iStartTime = ReturnTime();
+        // A data time left by an earlier transfer would make the watchdog
+        // judge this one by it.
+        iDataTime = 0;
+        Web1.Retrieve();
+        platform::waitUntil([this] { return !Web1.Retrieving(); });
+        // A transfer that ended without a disconnect (a redirect, an error, a
+        // cancel) must not leave the watchdog armed for the next one.
+        iStartTime = 0;
+        iDataTime = 0;
+
+        if (bTimedOut) {
+            bTimedOut = false;
+            MemoDownload.clear();
+            sStatus = "Timeout on";
+            UpDateStatus(url);
+        } else if (pageTooLarge_) {
+            MemoDownload.clear();
+        } else {
+            if (kind == FetchKind::Text) MemoDownload = normaliseLineBreaks(MemoDownload);
+            result = Web1.StatusText().find("200") != std::string::npos;
+            const std::int64_t advertised = Web1.ContentLength();
+            if (result && kind != FetchKind::Header && advertised > 0 && bodyBytes_ < advertised) {
+                // The connection ended early: what arrived is not the document.
+                result = false;
+                MemoDownload.clear();
+            }
+            if (result && kind == FetchKind::File &&
+                platform::fs::fileSize(localPath) != bodyBytes_) {
+                // The component could not write every block (a full disk).
+                result = false;
+            }
+            if (result) view_.SetProgress(kFullProgress);
+        }
+    } catch (...) {
+        result = false;
+    }
+    if (kind == FetchKind::File && !result && !localPath.empty()) {
+        // Only a whole file is left behind: a partial one, an error page or a
+        // file cut short by the watchdog is removed.
+        platform::fs::removeFile(localPath);
+    }
+    return result;
+}
+
+void THvxEngine::Web1DataAvailable(http::TWeb* sender, const char* buffer, int length) {
+    if (length < 0) length = 0;
+    if (!sender->StoreToFile()) {
+        if (static_cast<std::int64_t>(MemoDownload.size()) + length > kMaxPageBytes) {
+            pageTooLarge_ = true;
+            MemoDownload.clear();
+            sender->Cancel();
+            return;
+        }
+        // The page keeps every byte it arrived with, NUL bytes included.
+        MemoDownload.append(buffer, static_cast<std::size_t>(length));
+    }
+    iFileBytes += length;
+    bodyBytes_ += length;
+    const std::int64_t advertised = sender->ContentLength();
+    if (advertised > 0) {
+        const double percent =
+            static_cast<double>(iFileBytes) / static_cast<double>(advertised) * 100.0;
+        view_.SetProgress(static_cast<int>(std::min<double>(std::llround(percent), kFullProgress)));
+    }
+    iDataTime = ReturnTime();
+}
+
+void THvxEngine::Web1Disconnect(http::TWeb*) {
+    iFileBytes = 0;
+    view_.SetProgress(0);
+    iDataTime = 0;
+    iStartTime = 0;
+}
+
+void THvxEngine::Web1TimeOut(http::TWeb*) { bTimedOut = true; }
+
+}  // namespace engine

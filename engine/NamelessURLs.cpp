@@ -1,0 +1,134 @@
+// URLs without a file name, and headers answered with a redirect.
+#include <array>
+
+#include "engine/JobView.h"
+#include "engine/ParseURLFns.h"
+#include "engine/wsmain.h"
+#include "platform/Dialogs.h"
+
+namespace engine {
+
+namespace {
+
+constexpr const char* kCaption = "Harvex";
+constexpr std::array<const char*, 6> kDefaultNames = {"index.html",  "index.htm", "default.html",
+                                                      "default.htm", "home.html", "home.htm"};
+constexpr const char* kMysteryName = "unknown.html";
+
+}  // namespace
+
+void THvxEngine::RedirectURL(const std::string& url) {
+    const auto seen = redirectHops_.find(url);
+    const int hops = seen == redirectHops_.end() ? 0 : seen->second;
+    if (hops >= kMaxRedirects) {
+        // A server that keeps redirecting (to itself, or round a circle) would
+        // keep the crawl busy forever: the chain ends here like a failed header.
+        MoveURLtoErrorList(queuePosition(url));
+        sStatus = "Warning: Could not Download Header";
+        UpDateStatus(url);
+        return;
+    }
+
+    MoveURL(queuePosition(url));
+    std::string location = Web1.Location();
+    const auto lastSlash = location.rfind('/');
+    const auto hash = location.find('#', lastSlash == std::string::npos ? 0 : lastSlash);
+    if (hash != std::string::npos) location.erase(hash);
+    location = StandardiseURL(location);
+    location = location.empty() ? url : ResolveURL(location, url);
+
+    sStatus = "URL Redirected to:";
+    UpDateStatus(location);
+    redirectHops_[location] = hops + 1;
+    QueueList.push_back(location);
+}
+
+void THvxEngine::DealwithNoFile(std::string& url) {
+    const std::int64_t referenceLength = CurrentContentLength();
+    std::string accepted;
+    for (const char* name : kDefaultNames) {
+        const std::string candidate = AdFile(url, name);
+        if (DownloadHeader(candidate)) {
+            sStatus = std::string("Redirection: Header ") + name + " exists";
+            UpDateStatus(url);
+            if (referenceLength == 0 || CurrentContentLength() == referenceLength) {
+                sStatus = referenceLength != 0
+                              ? "Redirection: Correct filename is"
+                              : "Redirection: Can not determine file size. Downloading";
+                UpDateStatus(candidate);
+                accepted = name;
+                break;
+            }
+        } else {
+            ProcessedList.push_back(candidate);
+            sStatus = "Redirection: Correct Filename is not";
+            UpDateStatus(candidate);
+        }
+    }
+
+    if (!accepted.empty()) {
+        ProcessedList.push_back(url);
+        const long position = queuePosition(url);
+        std::string named = AdFile(url, accepted);
+        if (position >= 0) QueueList.replace(static_cast<std::size_t>(position), named);
+        url = std::move(named);
+        return;
+    }
+
+    // The "mystery file": ask for a name and fetch the directory URL itself.
+    platform::Dialogs& dialogs = view_.Dialogs();
+    dialogs.messageBox(kCaption,
+                       "The Harvex can not determine the name of the file pointed to by " + url +
+                           "\nPress 'OK' to specify a name for this file. ",
+                       platform::DialogKind::Warning, platform::kButtonOk | platform::kButtonHelp);
+    const std::string name =
+        dialogs
+            .inputBox(kCaption, "Enter the name of the file pointed to by " + url + "below.",
+                      kMysteryName)
+            .value_or(kMysteryName);
+
+    sStatus = "Redirection: Could Not Find Correct Filename";
+    UpDateStatus(url);
+    ErrorList.push_back(url);
+
+    if (!DownloadText(url)) {
+        sStatus = "Error: Could not download Mystery file";
+        UpDateStatus(url);
+        MoveURLtoErrorList(queuePosition(url));
+        MemoDownload.clear();
+        return;
+    }
+
+    sStatus = "Redirection: Downloaded Mystery Filename";
+    UpDateStatus(url);
+    GetSrcURLs();
+    std::string named = AdFile(url, name);
+    const long position = queuePosition(url);
+    if (position >= 0) QueueList.replace(static_cast<std::size_t>(position), named);
+    url = named;
+
+    sStatus = "Processing Mystery File";
+    UpDateStatus(named);
+    ProcessURLs(named);
+
+    const long namedPosition = queuePosition(named);
+    if (ConfirmFileSave(named) == kMaySave) {
+        sStatus = "Attempt to save mystery file";
+        UpDateStatus(named);
+        if (SaveFile(named)) {
+            sStatus = "Saved Mystery File";
+            UpDateStatus(named);
+            MoveURL(namedPosition);
+        } else {
+            MoveURLtoErrorList(namedPosition);
+            sStatus = "Error: Could not save mystery file";
+            UpDateStatus(named);
+        }
+    } else {
+        sStatus = "Mystery file downloaded but not saved";
+        UpDateStatus(named);
+        MoveURLtoErrorList(namedPosition);
+    }
+}
+
+}  // namespace engine
