@@ -651,8 +651,10 @@ void TWeb::Cancel() {
         lookupError_ = lookup_->cancel();
         lookupPending_ = false;
     }
+    // An entry being written is given up even when the retrieval never got
+    // under way (a report from Retrieve itself).
+    finishCacheEntry(false);
     if (retrieving_ || socket_) {
-        finishCacheEntry(false);
         requests_.clear();
         closeConnection();
     }

@@ -146,6 +146,33 @@ TEST(CacheIndexFormat, BrokenInputIsAReadErrorNeverAReadPastTheEnd) {
     }
 }
 
+TEST(CacheIndexFormat, RandomlyDamagedIndexNeverReadsOutOfBounds) {
+    std::vector<TDocumentClass> entries(3);
+    for (int i = 0; i < 3; ++i) {
+        entries[i].URL = "http://h/" + std::string(100 * i, 'p');
+        entries[i].FileName = "/c/ZEPH000" + std::to_string(i) + ".CAH";
+        entries[i].Size = 70000 * i;
+    }
+    const std::string whole = CacheIndexFile::encode(entries);
+    const std::string noise = webtest::randomBytes(4000 * 3, 11);
+    std::vector<TDocumentClass> read;
+    int ok = 0, broken = 0;
+    for (int round = 0; round < 4000; ++round) {
+        std::string damaged = whole;
+        const auto at = static_cast<unsigned char>(noise[round * 3]) * damaged.size() / 256;
+        damaged[at] = noise[round * 3 + 1];
+        if (noise[round * 3 + 2] & 1) damaged.resize(at + 1);
+        try {
+            CacheIndexFile::decode(damaged, read);
+            ++ok;
+        } catch (const http::EStreamReadError&) {
+            ++broken;
+        }
+    }
+    EXPECT_EQ(ok + broken, 4000);
+    EXPECT_GT(broken, 0);
+}
+
 // ---------------------------------------------------------------- the component
 
 class CacheFolder : public ::testing::Test {
@@ -452,6 +479,18 @@ TEST_F(CacheFolder, ForcedCacheServesTheCopyWhenTheHostCannotBeReached) {
     web.Retrieve();
     ASSERT_TRUE(webtest::waitForEnd(web));
     EXPECT_EQ(errors, std::vector<int>{1});
+}
+
+TEST_F(CacheFolder, ReportFromRetrieveGivesUpTheNewEntry) {
+    TWeb web;
+    web.setErrorMode(http::emHandler);
+    web.setCacheControl(&cache);
+    web.setStreamMode(http::smFile);  // without a BufferName: reported
+    web.setURL("http://127.0.0.1:9/a.htm");
+    EXPECT_ANY_THROW(web.Retrieve());
+    EXPECT_FALSE(web.Retrieving());
+    EXPECT_TRUE(cache.Entries().empty());
+    EXPECT_TRUE(QDir(dir.path()).entryList({"ZEPH*.CAH"}).isEmpty());
 }
 
 TEST_F(CacheFolder, DestroyedCacheIsForgotten) {
