@@ -7,6 +7,8 @@
 namespace ui {
 
 TAnimate::TAnimate(QWidget* parent) : QWidget(parent), timer_(std::make_unique<platform::Timer>()) {
+    // Opaque, like a clip played on the window's colour: it may cover a control.
+    setAutoFillBackground(true);
     timer_->setInterval(kFrameInterval);
     timer_->onTimer = [this] {
         if (frames_.empty()) return;

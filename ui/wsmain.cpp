@@ -34,8 +34,6 @@ namespace ui {
 
 namespace {
 
-constexpr const char* kTitle = "Harvex";
-constexpr const char* kPleaseWait = "Please wait while the Harvex halts downloading...";
 constexpr int kHelpContext = 1;
 constexpr int kTextLeft = 136;
 constexpr int kTextWidth = 380;
@@ -359,31 +357,31 @@ void TFormHVXLoader::buildPage6() {
     WizardPage6 = makePage(QStringLiteral("WizardPage6"), QStringLiteral("Status..."), 514);
     Panel1 = new QFrame(WizardPage6);
     Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setGeometry(8, 30, 518, 240);
+    Panel1->setGeometry(8, 30, 518, 274);
     txtStatus = named(new QLabel(QStringLiteral("File Status:"), Panel1), "txtStatus");
     txtStatus->setGeometry(4, 2, 510, 16);
     txtStatus->setTextFormat(Qt::PlainText);
     RichEdit1 = named(new QTextEdit(Panel1), "RichEdit1");
-    RichEdit1->setGeometry(4, 20, 510, 128);
+    RichEdit1->setGeometry(4, 20, 510, 162);
     RichEdit1->setAcceptRichText(false);
     RichEdit1->setLineWrapMode(QTextEdit::NoWrap);
     RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     lblFilestoProcess =
         named(new QLabel(QStringLiteral("Queued Files: 0"), Panel1), "lblFilestoProcess");
-    lblFilestoProcess->setGeometry(4, 156, 230, 16);
+    lblFilestoProcess->setGeometry(4, 192, 230, 16);
     lblTotalDownloadSize =
         named(new QLabel(QStringLiteral("Total Size of Files Downloaded: 0"), Panel1),
               "lblTotalDownloadSize");
-    lblTotalDownloadSize->setGeometry(4, 176, 230, 16);
+    lblTotalDownloadSize->setGeometry(4, 212, 230, 16);
     animProgress = named(new TAnimate(Panel1), "animProgress");
-    animProgress->setGeometry(238, 152, 276, 49);
+    animProgress->setGeometry(238, 186, 276, 49);
     ProgressBar1 = named(new QProgressBar(Panel1), "ProgressBar1");
-    ProgressBar1->setGeometry(4, 210, 420, 20);
+    ProgressBar1->setGeometry(4, 246, 420, 20);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     btnStop = named(new QPushButton(QStringLiteral("Stop"), Panel1), "btnStop");
-    btnStop->setGeometry(439, 207, 75, 25);
+    btnStop->setGeometry(439, 243, 75, 25);
     connect(btnStop, &QPushButton::clicked, this, [this] { btnStopClick(); });
 }
 
@@ -457,27 +455,26 @@ void TFormHVXLoader::SetUpObjectLists() {
     if (JobRunner)
         JobRunner(*engine_);
     else
-        engine_->CreateObjectLists();
+        engine_->SetUpObjectLists();
     jobRunning_ = false;
 }
 
 void TFormHVXLoader::Wizard1Cancel() {
     Wizard1->SetButtonsEnabled({});
-    engine_->bStop = true;
-    if (!(TransferBusy && TransferBusy())) close();
+    // During a transfer the window stays open; the loop notices the stop.
+    const bool idle = engine_->CancelJob();
+    if (TransferBusy ? !TransferBusy() : idle) close();
 }
 
 void TFormHVXLoader::btnHelpClick() { help_.showContext(kHelpContext); }
 
 void TFormHVXLoader::btnFnlExitClick() {
-    engine_->bHalted = true;
+    engine_->btnFnlExitClick();
     close();
 }
 
 void TFormHVXLoader::btnStopClick() {
-    Dialogs().messageBox(kTitle, kPleaseWait, platform::DialogKind::Information,
-                         platform::kButtonOk);
-    engine_->bStop = true;
+    engine_->btnStopClick();
     btnStop->setEnabled(false);
 }
 
@@ -493,15 +490,9 @@ void TFormHVXLoader::PaintBox1MouseDown(Qt::MouseButton button, Qt::KeyboardModi
 }
 
 void TFormHVXLoader::closeEvent(QCloseEvent* event) {
-    engine_->bStop = true;
-    if (engine_->bHalted && !(TransferBusy && TransferBusy())) {
-        engine_->ClearAllowedFilesList();
-        engine_->QueueList.clear();
-        engine_->ProcessedList.clear();
-        engine_->TagList.clear();
-        engine_->ErrorList.clear();
-        engine_->SavedList.clear();
-    }
+    // Frees the job's tables once the engine has halted; a running loop stops
+    // at its next stop test.
+    engine_->FormClose();
     // The help window goes with the program.
     if (help_.window()) help_.window()->close();
     event->accept();

@@ -400,16 +400,6 @@ private slots:
         QCOMPARE(w.form->Wizard1->History().Count(), 3);
     }
 
-    void finishWithoutARunnerQueuesTheStartAddress() {
-        Window w;
-        w.toPage3(tmp_.path());
-        w.next();
-        w.next();
-        QCOMPARE(w.page(), w.form->WizardPage6);
-        QCOMPARE(w.form->Engine().QueueList.size(), size_t(1));
-        QCOMPARE(w.form->lblFilestoProcess->text(), QStringLiteral("Queued Files: 1"));
-    }
-
     void statusPageShowsWhatTheEngineWrites() {
         Window w;
         w.form->SetStatusCaption("Saved http://h.example/a.html");
