@@ -1,0 +1,172 @@
+// The stop test, the Stop button and closing, and the stall watchdog driven
+// directly with a manual clock.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <limits>
+#include <string>
+
+#include "engine/PlainJobView.h"
+#include "engine/wsmain.h"
+#include "platform/Clock.h"
+
+using namespace engine;
+
+namespace {
+
+class StopTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp.isValid());
+        view.saveDirectory = tmp.path().toStdString() + "/site/";
+        engine.iDiskFree = std::int64_t{1} << 40;
+    }
+    std::vector<std::string> boxTexts() const {
+        std::vector<std::string> texts;
+        for (const auto& call : view.dialogs.calls) texts.push_back(call.text);
+        return texts;
+    }
+    QTemporaryDir tmp;
+    PlainJobView view;
+    platform::ManualClock clock{12 * 3600};
+    THvxEngine engine{view, clock};
+};
+
+TEST_F(StopTest, WebComponentIsConfiguredForTheCrawl) {
+    EXPECT_EQ(engine.Web1.UserAgent(), "tectonix' dope fly downloader");
+    EXPECT_EQ(engine.Web1.Accept(), "*/*");
+    EXPECT_EQ(engine.Web1.ErrorMode(), http::emHandler);
+    EXPECT_EQ(engine.Web1.RequestMode(), http::mdStreaming);
+    EXPECT_EQ(engine.Web1.StreamMode(), http::smMemory);
+    EXPECT_FALSE(engine.Web1.UseProxy());
+    EXPECT_TRUE(engine.Timer1.enabled());
+    EXPECT_EQ(engine.Timer1.interval(), 1000);
+}
+
+TEST_F(StopTest, QuotaOfOneMegabyteReachedExactly) {
+    view.diskQuote = true;
+    view.diskQuota = 1;
+    engine.iTotalBytes = 1048575;
+    EXPECT_FALSE(engine.StopCondition());
+    EXPECT_TRUE(view.dialogs.calls.empty());
+
+    engine.iTotalBytes = 1048576;
+    view.dialogs.messageAnswers = {platform::DialogResult::Yes};
+    EXPECT_FALSE(engine.StopCondition());
+    EXPECT_EQ(view.diskQuota, 2);
+    ASSERT_EQ(view.dialogs.calls.size(), 1u);
+    EXPECT_EQ(view.dialogs.calls[0].kind, platform::DialogKind::Warning);
+    EXPECT_EQ(view.dialogs.calls[0].buttons, platform::kButtonYes | platform::kButtonNo);
+
+    view.dialogs.messageAnswers = {platform::DialogResult::No};
+    engine.iTotalBytes = 2 * 1048576;
+    EXPECT_TRUE(engine.StopCondition());
+    EXPECT_FALSE(engine.bHalted);
+}
+
+TEST_F(StopTest, QuotaZeroAsksAtTheFirstTest) {
+    view.diskQuote = true;
+    view.diskQuota = 0;
+    view.dialogs.messageAnswers = {platform::DialogResult::No};
+    EXPECT_TRUE(engine.StopCondition());
+    EXPECT_EQ(view.dialogs.calls.size(), 1u);
+}
+
+TEST_F(StopTest, DoublingAHugeQuotaDoesNotOverflow) {
+    view.diskQuote = true;
+    view.diskQuota = std::numeric_limits<int>::max() / 2 + 10;
+    engine.iDiskFree = std::int64_t{1} << 62;
+    engine.iTotalBytes = std::int64_t{view.diskQuota} * 1048576;
+    view.dialogs.messageAnswers = {platform::DialogResult::Yes};
+    EXPECT_FALSE(engine.StopCondition());
+    EXPECT_EQ(view.diskQuota, std::numeric_limits<int>::max());
+}
+
+TEST_F(StopTest, LowDiskCountsBeyondFourGigabytes) {
+    engine.iDiskFree = std::int64_t{6} << 30;
+    engine.iTotalBytes = (std::int64_t{6} << 30) - 500001;
+    EXPECT_FALSE(engine.StopCondition());
+    engine.iTotalBytes += 1;
+    EXPECT_TRUE(engine.StopCondition());
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{"Process Stopped: Low on DiskSpace."});
+}
+
+TEST_F(StopTest, AllThreeTestsRunAndEachShowsItsBox) {
+    engine.iDiskFree = 0;
+    view.diskQuote = true;
+    view.diskQuota = 0;
+    view.dialogs.messageAnswers = {platform::DialogResult::Ok, platform::DialogResult::Yes};
+    engine.btnStopClick();
+    EXPECT_TRUE(engine.StopCondition());
+    ASSERT_EQ(view.dialogs.calls.size(), 4u);
+    EXPECT_EQ(view.dialogs.calls[0].text, "Please wait while the Harvex halts downloading...");
+    EXPECT_EQ(view.dialogs.calls[1].text, "Process Stopped: Low on DiskSpace.");
+    EXPECT_EQ(view.dialogs.calls[3].text, "Downloads Halted!");
+    EXPECT_EQ(view.dialogs.calls[3].kind, platform::DialogKind::Information);
+    EXPECT_TRUE(engine.bHalted);
+    EXPECT_TRUE(view.progressAnimationStopped);
+}
+
+TEST_F(StopTest, ClosingFreesTheJobOnlyOnceHalted) {
+    engine.CreateObjectLists();
+    EXPECT_FALSE(engine.FormClose());
+    EXPECT_TRUE(engine.bStop);
+    EXPECT_EQ(engine.QueueList.size(), 1u);
+    engine.btnFnlExitClick();
+    EXPECT_TRUE(engine.FormClose());
+    EXPECT_TRUE(engine.QueueList.empty());
+    EXPECT_TRUE(engine.AllowedFilesList.empty());
+}
+
+TEST_F(StopTest, CancelWithoutATransferAllowsClosingAtOnce) {
+    EXPECT_TRUE(engine.CancelJob());
+    EXPECT_TRUE(engine.bStop);
+}
+
+struct StallCase {
+    const char* name;
+    int startTime;
+    int dataTime;
+    int now;
+    bool downloadLine;  // "Stalled on Opening Connection" (data came, then silence)
+    bool startLine;     // "Stalled on Download" (nothing for 20 s since the start)
+};
+
+class WatchdogTable : public StopTest, public ::testing::WithParamInterface<StallCase> {};
+
+TEST_P(WatchdogTable, AbandonsOnlyAfterMoreThanTwentySilentSeconds) {
+    const StallCase& c = GetParam();
+    engine.iStartTime = c.startTime;
+    engine.iDataTime = c.dataTime;
+    clock.set(c.now);
+    engine.Timer1Timer();
+    const std::vector<std::string>& lines = view.logLines;
+    auto has = [&](const std::string& l) {
+        return std::find(lines.begin(), lines.end(), l) != lines.end();
+    };
+    EXPECT_EQ(has("*****File Skipped - Stalled on Opening Connection*****"), c.downloadLine);
+    EXPECT_EQ(has("*****File Skipped - Stalled on Download*****"), c.startLine);
+    EXPECT_EQ(engine.bTimedOut, c.downloadLine || c.startLine);
+    if (c.downloadLine) {
+        EXPECT_EQ(engine.iDataTime, 0);
+    }
+    if (c.startLine) {
+        EXPECT_EQ(engine.iStartTime, 0);
+    }
+    // The watchdog's lines go to the pane only.
+    EXPECT_TRUE(engine.statusLog().logFilePath().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stalls, WatchdogTable,
+    ::testing::Values(StallCase{"Idle", 0, 0, 50000, false, false},
+                      StallCase{"FreshRequest", 50000, 0, 50020, false, false},
+                      StallCase{"SilentRequest", 50000, 0, 50021, false, true},
+                      StallCase{"DataThenSilence", 50000, 50005, 50026, true, true},
+                      StallCase{"DataRecently", 50000, 50010, 50026, false, false},
+                      StallCase{"AcrossMidnight", 86395, 0, 16, false, true},
+                      StallCase{"DataAcrossMidnight", 86390, 86399, 20, true, true},
+                      StallCase{"JustAfterMidnight", 86395, 0, 10, false, false}),
+    [](const ::testing::TestParamInfo<StallCase>& info) { return info.param.name; });
+
+}  // namespace
