@@ -1,7 +1,7 @@
 // libFuzzer target for the engine's text rules: tag scan, attribute values,
 // link normalisation and resolution, URL splitting and pattern matching.
-// Built only with Clang (see tests/engine/CMakeLists.txt); run it as
-//   engine_fuzz_text -max_total_time=60
+// Built only with Clang (see tests/fuzz/CMakeLists.txt); run it as
+//   fuzz_engine_text -max_total_time=60 <corpus copy>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // libFuzzer target for the HTTP component's parsers: header cutting (whole and
 // in pieces must agree) and URL parsing. Built only with Clang (see
-// tests/http/CMakeLists.txt); run it as
-//   http_fuzz_parsers -max_total_time=60
+// tests/fuzz/CMakeLists.txt); run it as
+//   fuzz_http_header -max_total_time=60 <corpus copy>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
