@@ -353,3 +353,37 @@ TEST_F(FetchScripted, NotFoundFailsEveryPrimitive) {
     EXPECT_FALSE(platform::fs::fileExists(local)) << "an error page is not kept as the file";
     EXPECT_TRUE(engine.MemoDownload.empty()) << "a file fetch leaves the page buffer empty";
 }
+
+TEST_F(FetchScripted, RefusedConnectionFailsThePageAndTheLoopGoesOn) {
+    const std::string url =
+        "http://127.0.0.1:" + std::to_string(testsupport::freeTcpPort()) + "/nobody.html";
+    view.startURL = url;
+    // Should the refusal not end the transfer, the watchdog does.
+    whileWaiting([this] {
+        if (engine.iStartTime == 0) return false;
+        clock.advance(21);
+        return true;
+    });
+
+    engine.SetUpObjectLists();
+
+    expectInOrder(
+        {"Downloading " + url, "Error: Could not Download " + url, "Finished Downloading. "});
+    EXPECT_EQ(list(engine.ErrorList), std::vector<std::string>{url});
+}
+
+TEST_F(FetchScripted, DirectoryThatCannotBeCreatedIsNamedInTheStatusLine) {
+    ScriptedServer server;
+    server.send("HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\nGIF8").close();
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(platform::fs::createDirectories(saveDir()));
+    testsupport::writeFile(savePath("blocked"), "a file where a folder should be");
+    const std::string image = server.baseUrl() + "/blocked/x.gif";
+    view.startURL = image;
+
+    engine.SetUpObjectLists();
+
+    EXPECT_TRUE(logHas("Couldn't Create Directory: " + savePath("blocked")));
+    EXPECT_EQ(list(engine.ErrorList), std::vector<std::string>{image});
+    EXPECT_EQ(server.connections(), 1) << "no file request follows";
+}
