@@ -376,7 +376,11 @@ private slots:
         // The empty name stays out of the sender but names the sender in the body.
         QVERIFY2(data.find("A friend wanted to let you know") != std::string::npos, data.c_str());
         QVERIFY2(data.find("Try it =3D fun") != std::string::npos, data.c_str());
-        QVERIFY2(data.find("From: A friend") == std::string::npos, data.c_str());
+        const std::size_t from = data.find("From:");
+        QVERIFY(from != std::string::npos);
+        const std::string fromLine = data.substr(from, data.find("\r\n", from) - from);
+        QVERIFY2(fromLine.ends_with(" <me@sender.test>"), fromLine.c_str());
+        QVERIFY2(fromLine.find_first_not_of(' ', 5) == fromLine.find('<'), fromLine.c_str());
     }
 
     // Every exchanger fails: the error dialog tells the last failure, and "To
@@ -463,10 +467,18 @@ private slots:
         smtp.stop();
     }
 
+    void cancelDuringSendEndsTheSequenceAndClosesTheForm_data() {
+        QTest::addColumn<int>("how");
+        QTest::newRow("Cancel button") << 0;
+        QTest::newRow("window closed") << 1;
+        QTest::newRow("Escape") << 2;
+    }
+
     // Cancel while an exchanger keeps silent: the step ends as cancelled, no
     // other exchanger gets the message, a second Send meanwhile starts
     // nothing, and the form closes once the sequence has ended.
     void cancelDuringSendEndsTheSequenceAndClosesTheForm() {
+        QFETCH(int, how);
         testsupport::ScriptedServer smtp;
         smtp.readRequest(false).stall();
         QVERIFY(smtp.start());
@@ -488,7 +500,12 @@ private slots:
             poll.stop();
             form.butSend->click();
             secondSendIgnored = form.Sending() && smtp.connections() == 1;
-            form.butCancel->click();
+            if (how == 0)
+                form.butCancel->click();
+            else if (how == 1)
+                form.close();
+            else
+                QTest::keyClick(form.txtName, Qt::Key_Escape);
             // Closing is deferred until the sequence has ended.
             QVERIFY(form.isVisible());
         });
