@@ -20,6 +20,7 @@
 
 #include "engine/JobValidation.h"
 #include "engine/wsmain.h"
+#include "mail/form/fEmail.h"
 #include "platform/Dialogs.h"
 #include "platform/gui/QtDialogs.h"
 #include "ui/Animate.h"
@@ -35,6 +36,14 @@ namespace ui {
 namespace {
 
 constexpr int kHelpContext = 1;
+constexpr const char* kAppSummary = "which lets you download a Web site to your hard drive";
+constexpr const char* kAppDescription1 =
+    "Frequently, to speed up your work, it is useful to duplicate a Website on your hard drive. "
+    "You might want to get all the images of a certain topic off the Website so ";
+constexpr const char* kAppDescription2 =
+    "you can browse through them at your leisure, or maybe you require all the HTML files on a "
+    "Website for research purposes. The Harvex is a tool that automates the whole process for "
+    "you.";
 constexpr int kTextLeft = 136;
 constexpr int kTextWidth = 380;
 const QColor kNavy(0, 0, 128);
@@ -479,7 +488,17 @@ void TFormHVXLoader::btnStopClick() {
 }
 
 void TFormHVXLoader::btnEmailClick() {
-    if (EmailFriend) EmailFriend();
+    if (EmailFriend) {
+        EmailFriend();
+        return;
+    }
+    TEmailFormSettings settings;
+    auto form = std::make_unique<TfrmEmail>(nullptr, settings);
+    form->sAppTitle = "the Harvex";
+    form->sDownloadURL = "http://" + settings.MakerHost + "/gizmorama/";
+    form->sAppSummary = kAppSummary;
+    form->sAppDescription = std::string(kAppDescription1) + kAppDescription2;
+    form->exec();
 }
 
 void TFormHVXLoader::PaintBox1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,

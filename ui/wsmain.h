@@ -83,7 +83,7 @@ public:
     // Whether the HTTP component is busy with a transfer (Cancel then only
     // requests the stop).
     std::function<bool()> TransferBusy;
-    // Opens the e-mail-a-friend form.
+    // Replaces the e-mail-a-friend form (tests).
     std::function<void()> EmailFriend;
 
     // --- TJobView ---

@@ -18,6 +18,7 @@
 
 #include "LeakCheck.h"
 #include "engine/wsmain.h"
+#include "mail/form/fEmail.h"
 #include "platform/Dialogs.h"
 #include "ui/Animate.h"
 #include "ui/RuleEditor.h"
@@ -450,6 +451,34 @@ private slots:
         w.form->btnFnlExit->click();
         QVERIFY(w.form->Engine().bHalted);
         QVERIFY(!w.form->isVisible());
+    }
+
+    void emailAnimationOpensTheRecommendationForm() {
+        Window w;
+        w.form->LoopFinished();
+        std::string title, url, summary, description;
+        bool opened = false;
+        QTimer::singleShot(0, [&] {
+            auto* form = qobject_cast<TfrmEmail*>(QApplication::activeModalWidget());
+            if (!form) return;
+            opened = true;
+            title = form->sAppTitle;
+            url = form->sDownloadURL;
+            summary = form->sAppSummary;
+            description = form->sAppDescription;
+            form->reject();
+        });
+        QTest::mouseClick(w.form->aviEmail, Qt::LeftButton);
+        QVERIFY(opened);
+        QCOMPARE(title, std::string("the Harvex"));
+        QVERIFY(url.rfind("http://", 0) == 0);
+        QVERIFY(url.find(".example/gizmorama/") != std::string::npos);
+        QCOMPARE(summary, std::string("which lets you download a Web site to your hard drive"));
+        QVERIFY(description.find("leisure, or maybe you require all the HTML files") !=
+                std::string::npos);
+        QVERIFY(description.find("on your hard drive. You might want to get all the images of "
+                                 "a certain topic off the Website so you can browse") !=
+                std::string::npos);
     }
 
     void stopAsksToWaitThenRequestsTheStop() {
