@@ -337,7 +337,7 @@ private slots:
         Environment env;
         env.settings.ResolverPort = dns.port();
         env.settings.SmtpPort = mail.port();
-        env.settings.TickIntervalMs = 200;
+        env.settings.TickIntervalMs = 400;  // aiosmtpd is a Python process: leave it time
         TfrmEmail form(nullptr, env.settings);
         customize(form);
         StatusRecorder status(form.lblStatus);
