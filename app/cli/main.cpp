@@ -46,6 +46,8 @@ int main(int argc, char** argv) {
     const bool terminal = platform::isTerminal(1);
     const Mode mode =
         options.quiet ? Mode::Quiet : (terminal && !options.verbose ? Mode::Progress : Mode::Lines);
+    // Status lines go out as they happen, also into a pipe.
+    if (mode == Mode::Lines) std::setvbuf(stdout, nullptr, _IOLBF, 0);
     cli::ConsoleJobView view(options, mode, stdout, stderr, stdin, platform::isTerminal(0));
     view.setColumns(platform::terminalColumns(1));
 
