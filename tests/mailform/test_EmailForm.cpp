@@ -467,6 +467,33 @@ private slots:
         smtp.stop();
     }
 
+    // An own address without "@" is looked up whole; a server that refuses
+    // the session puts its reply line in the error dialog.
+    void addressWithoutAtIsTheDomainAndARefusalIsShown() {
+        testsupport::ScriptedServer smtp;
+        smtp.readRequest(false).send("554 no service here\r\n").stall();
+        QVERIFY(smtp.start());
+        testsupport::DnsmasqServer dns;
+        dns.addMx("sender.test", "localhost", 10);
+        QVERIFY2(dns.start(), dns.error().c_str());
+
+        Environment env;
+        env.settings.ResolverPort = dns.port();
+        env.settings.SmtpPort = smtp.port();
+        env.settings.TickIntervalMs = 200;
+        TfrmEmail form(nullptr, env.settings);
+        customize(form);
+        form.show();
+        fill(form, "Ann", "sender.test", "Bob", "bob@friend.test", "");
+        ErrorDialogAnswer answer(false);
+        form.butSend->click();
+        QCOMPARE(smtp.connections(), 1);
+        QCOMPARE(answer.shown, 1);
+        QCOMPARE(answer.text, QStringLiteral("554 no service here\r\n") + kAdvice);
+        form.close();
+        smtp.stop();
+    }
+
     void cancelDuringSendEndsTheSequenceAndClosesTheForm_data() {
         QTest::addColumn<int>("how");
         QTest::newRow("Cancel button") << 0;
