@@ -24,6 +24,7 @@
 #include "platform/Dialogs.h"
 #include "platform/gui/QtDialogs.h"
 #include "ui/Animate.h"
+#include "ui/Authd.h"
 #include "ui/Bytes.h"
 #include "ui/GradPanel.h"
 #include "ui/Resources.h"
@@ -179,7 +180,23 @@ void TFormHVXLoader::FormCreate() {
     animProgress->Load(QStringLiteral(":/images/aviprogress.png"), 276);
     animProgress->SetStopFrame(19);
     engine_->bRuleChanged = false;
+    engine_->Web1.AuthorizationDialog =
+        [this](http::TWeb*, const std::string& realm, const std::string& host, std::string& user,
+               std::string& password) { return Web1Authorization(realm, host, user, password); };
     help_.setHelpFile(QStringLiteral(":/help/Hvxl.html"));
+}
+
+bool TFormHVXLoader::Web1Authorization(const std::string& realm, const std::string& host,
+                                       std::string& user, std::string& password) {
+    const bool watching = engine_->Timer1.enabled();
+    engine_->Timer1.setEnabled(false);
+    const bool confirmed = TAuthdlg::Ask(this, realm, host, user, password);
+    // The time spent typing is not a stall: the transfer's clock starts again.
+    const int now = engine_->ReturnTime();
+    if (engine_->iStartTime != 0) engine_->iStartTime = now;
+    if (engine_->iDataTime != 0) engine_->iDataTime = now;
+    engine_->Timer1.setEnabled(watching);
+    return confirmed;
 }
 
 TWizardPage* TFormHVXLoader::makePage(const QString& name, const QString& heading,

@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -15,10 +17,27 @@
 #include "platform/Dialogs.h"
 #include "tests/support/Peers.h"
 #include "ui/Animate.h"
+#include "ui/Authd.h"
 #include "ui/Wizard.h"
 #include "ui/wsmain.h"
 
 using namespace ui;
+
+namespace {
+
+// Goes through the wizard to Finish with the given start address and folder.
+void runWizard(TFormHVXLoader& form, const std::string& startURL, const QString& saveDir) {
+    QPushButton* next = form.Wizard1->Button(wbNext);
+    QTest::mouseClick(next, Qt::LeftButton);
+    form.txtStartURL->selectAll();
+    QTest::keyClicks(form.txtStartURL, QString::fromStdString(startURL));
+    QTest::keyClicks(form.txtSaveDirectory, saveDir);
+    QTest::mouseClick(next, Qt::LeftButton);
+    QTest::mouseClick(next, Qt::LeftButton);
+    QTest::mouseClick(next, Qt::LeftButton);  // Finish: runs the job to its end
+}
+
+}  // namespace
 
 // The user's whole road: the wizard filled by its controls, Finish against a
 // real nginx serving a generated site, the status page until Exit appears.
@@ -90,6 +109,63 @@ private slots:
         QTest::mouseClick(form->btnFnlExit, Qt::LeftButton);
         QVERIFY(!form->isVisible());
         QVERIFY(form->Engine().bHalted);
+    }
+
+    // A site behind Basic authorization: the credentials box appears once for
+    // its realm, and every page of the realm is copied with them.
+    void copiesASiteBehindBasicAuthorizationAskingOnce() {
+        QTemporaryDir passwords;
+        const std::string file = passwords.path().toStdString() + "/htpasswd";
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"), {QStringLiteral("passwd"), QStringLiteral("-apr1"),
+                                                  QStringLiteral("s3cret")});
+        QVERIFY(openssl.waitForFinished(10000));
+        testsupport::writeFile(
+            file, "dana:" + openssl.readAllStandardOutput().trimmed().toStdString() + "\n");
+        testsupport::NginxServer nginx(
+            "    location /club/ { auth_basic \"Club\"; auth_basic_user_file " + file + "; }\n");
+        nginx.put("club/index.html", "<a href=\"a.html\">a</a><a href=\"b.html\">b</a>");
+        nginx.put("club/a.html", "first");
+        nginx.put("club/b.html", "second");
+        QVERIFY2(nginx.start(), nginx.error().c_str());
+
+        int asked = 0;
+        QPointer<TAuthdlg> answered;
+        QTimer driver;
+        driver.setInterval(5);
+        connect(&driver, &QTimer::timeout, this, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<TAuthdlg*>(w);
+                if (!box || !box->isVisible() || box == answered) continue;
+                answered = box;
+                ++asked;
+                QTest::keyClicks(box->Edit1, QStringLiteral("dana"));
+                QTest::keyClicks(box->Edit2, QStringLiteral("s3cret"));
+                QTest::keyClick(box->Edit2, Qt::Key_Return);
+            }
+        });
+        driver.start();
+
+        QTemporaryDir target;
+        const QString saveDir = target.path() + QStringLiteral("/Club");
+        platform::ScriptedDialogs dialogs;
+        auto form = std::make_unique<TFormHVXLoader>();
+        form->SetDialogs(&dialogs);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        runWizard(*form, nginx.baseUrl() + "/club/index.html", saveDir);
+        QTRY_VERIFY_WITH_TIMEOUT(!form->btnFnlExit->isHidden(), 60000);
+        driver.stop();
+
+        QCOMPARE(asked, 1);
+        QCOMPARE(testsupport::readFile(saveDir.toStdString() + "/club/a.html"),
+                 std::string("first"));
+        QCOMPARE(testsupport::readFile(saveDir.toStdString() + "/club/b.html"),
+                 std::string("second"));
+        QVERIFY2(
+            form->RichEdit1->toPlainText().contains(QStringLiteral("Total Files Downloaded: 3")),
+            qPrintable(form->RichEdit1->toPlainText()));
+        QTest::mouseClick(form->btnFnlExit, Qt::LeftButton);
     }
 };
 
