@@ -130,13 +130,8 @@ TEST_F(CliInterrupt, CtrlCActsAsTheStopButton) {
                    "--verbose"});
     ASSERT_TRUE(process.waitForStarted(10000));
     std::string out;
-    ASSERT_TRUE(platform::waitUntilFor(
-        [&] {
-            process.waitForReadyRead(50);
-            out += process.readAllStandardOutput().toStdString();
-            return contains(out, "Downloading " + slow.baseUrl() + "/big.gif");
-        },
-        30000));
+    ASSERT_TRUE(waitForText(process, QProcess::StandardOutput,
+                            "Downloading " + slow.baseUrl() + "/big.gif", out));
     ::kill(static_cast<pid_t>(process.processId()), SIGINT);
     ASSERT_TRUE(process.waitForFinished(60000));
     out += process.readAllStandardOutput().toStdString();
@@ -158,23 +153,13 @@ TEST_F(CliInterrupt, SecondCtrlCEndsAtOnce) {
         {QString::fromStdString(slow.baseUrl() + "/big.gif"), dir.path() + "/copy", "--verbose"});
     ASSERT_TRUE(process.waitForStarted(10000));
     std::string out;
-    ASSERT_TRUE(platform::waitUntilFor(
-        [&] {
-            process.waitForReadyRead(50);
-            out += process.readAllStandardOutput().toStdString();
-            return contains(out, "Downloading " + slow.baseUrl() + "/big.gif");
-        },
-        30000));
+    ASSERT_TRUE(waitForText(process, QProcess::StandardOutput,
+                            "Downloading " + slow.baseUrl() + "/big.gif", out));
     ::kill(static_cast<pid_t>(process.processId()), SIGINT);
     // Signals sent back to back may merge into one: the second follows the answer to the first.
     std::string err;
-    ASSERT_TRUE(platform::waitUntilFor(
-        [&] {
-            process.waitForReadyRead(50);
-            err += process.readAllStandardError().toStdString();
-            return contains(err, "Please wait while the Harvex halts downloading...");
-        },
-        30000));
+    ASSERT_TRUE(waitForText(process, QProcess::StandardError,
+                            "Please wait while the Harvex halts downloading...", err));
     ::kill(static_cast<pid_t>(process.processId()), SIGINT);
     // The 3 MiB file at 512 KiB/s would take six seconds; the program ends first.
     ASSERT_TRUE(process.waitForFinished(60000));
