@@ -34,6 +34,19 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+// Collects what the process writes on one channel into seen until text appears.
+bool waitForText(QProcess& process, QProcess::ProcessChannel channel, const std::string& text,
+                 std::string& seen) {
+    return platform::waitUntilFor(
+        [&] {
+            process.setReadChannel(channel);
+            process.waitForReadyRead(50);
+            seen += process.readAll().toStdString();
+            return contains(seen, text);
+        },
+        30000);
+}
+
 class CliProgram : public ::testing::Test {
 protected:
     void SetUp() override {
