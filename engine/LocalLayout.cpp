@@ -104,7 +104,14 @@ bool THvxEngine::SaveFile(const std::string& url) {
         UpDateStatus(url);
         return false;
     }
-    if (!platform::fs::writeFile(path, MemoDownload)) return false;
+    const bool existed = platform::fs::fileExists(path);
+    const std::int64_t sizeBefore = existed ? platform::fs::fileSize(path) : -1;
+    if (!platform::fs::writeFile(path, MemoDownload)) {
+        // A page that did not fit (a full disk) is not left behind torn; a
+        // file that could not even be opened is someone else's and stays.
+        if (!existed || platform::fs::fileSize(path) != sizeBefore) platform::fs::removeFile(path);
+        return false;
+    }
     sStatus = "File saved to";
     UpDateStatus(path);
     iTotalBytes += FileSizeOf(path);

@@ -202,6 +202,26 @@ struct GenerationWatch {
     bool changed() const { return current != start; }
 };
 
+// A URL taken from a page may hold control characters; sent as they are, a
+// CR LF would end the request line early and let the page write request
+// headers of its own. They travel percent-encoded (RFC 3986, 2.1).
+std::string requestTarget(const std::string& text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 bool isDottedHost(const std::string& host) {
@@ -792,7 +812,7 @@ bool TWeb::sendPiece(const std::string& piece) {
 
 void TWeb::writeRequest() {
     static const char* kMethodWords[] = {"GET", "HEAD", "PUT", "POST", "DELETE", "LINK", "UNLINK"};
-    std::string target = useProxy_ ? url_ : documentPath_ + documentName_;
+    std::string target = requestTarget(useProxy_ ? url_ : documentPath_ + documentName_);
     if (!sendPiece(std::string(kMethodWords[method_]) + " " + target + " HTTP/1.0\r\n")) return;
     GenerationWatch watch{generation_, generation_};
     if (OnPrepare) OnPrepare(this);
