@@ -4,7 +4,11 @@
 # wget. Prints wall time, CPU time and peak memory (median of RUNS runs), the
 # files each saved, and the ratios of harvex-cli to each peer.
 #
-# usage: bench/crawl/run.sh [BUILD_DIR]     (env: SIZES="500 5000", RUNS=3, BIG_MB=1024)
+# usage: bench/crawl/run.sh [BUILD_DIR]
+#   env: SIZES="500 5000", RUNS=3, BIG_MB=1024,
+#        HTTRACK=0 to leave httrack out. httrack throttles itself (its defaults cap
+#        the rate at 25 KB/s: about 20 minutes for the 500-page site), so it runs
+#        once per configuration, not RUNS times.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
@@ -63,7 +67,9 @@ measure() {
   for _ in $(seq "$runs"); do
     rm -rf "$out"; mkdir -p "$out"
     /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@" >/dev/null 2>&1 || true
-    read -r wall user sys rss < "$work/time.txt"
+    # GNU time puts "Command exited with non-zero status N" first when the tool
+    # reports an error (wget does for the 404 links); the figures are last.
+    read -r wall user sys rss < <(tail -n 1 "$work/time.txt")
     files=$(find "$out" -type f ! -name downloads.log ! -name 'hts-*' ! -path '*/hts-cache/*' ! -name 'index.html.tmp' | wc -l)
     cpu=$(echo "$user + $sys" | bc -l)
     echo "$wall $cpu $rss $files" >> "$results"
@@ -72,7 +78,6 @@ measure() {
   sort -n "$results" | sed -n "$(( (runs + 1) / 2 ))p"
 }
 
-printf "\n%-28s %10s %10s %12s %8s\n" "tool" "wall s" "cpu s" "peak MiB" "files"
 report() {
   local name=$1 line=$2
   read -r wall cpu rss files <<< "$line"
@@ -85,12 +90,15 @@ for n in $sizes; do
   python3 bench/site/generate_site.py "$www" "$n" >/dev/null
   url="http://127.0.0.1:$port/"
   echo "== site of $n pages ($(du -sh "$www" | cut -f1)), $(wc -l < "$work/manifest.txt") files reachable =="
+  printf "%-28s %10s %10s %12s %8s\n" "tool" "wall s" "cpu s" "peak MiB" "files"
   : > "$work/summary"
   report "harvex-cli" "$(measure harvex "$work/out" "$cli" "$url" "$work/out" --quiet)"
   report "wget -r -np" "$(measure wget "$work/out" wget -r -np -q -P "$work/out" "$url")"
   report "wget -r -np (no keep-alive)" "$(measure wgetnk "$work/out" wget -r -np -q --no-http-keep-alive -P "$work/out" "$url")"
-  report "httrack" "$(measure httrack "$work/out" httrack "$url" -O "$work/out" -q)"
-  report "httrack -c1" "$(measure httrack1 "$work/out" httrack "$url" -O "$work/out" -q -c1)"
+  if [ "${HTTRACK:-1}" = 1 ]; then
+    report "httrack" "$(runs=1 measure httrack "$work/out" httrack "$url" -O "$work/out" -q)"
+    report "httrack -c1" "$(runs=1 measure httrack1 "$work/out" httrack "$url" -O "$work/out" -q -c1)"
+  fi
   read -r _ hw hc hr _ < <(grep '^harvex-cli ' "$work/summary")
   echo "ratios harvex-cli / peer (wall, cpu, memory):"
   while read -r name wall cpu rss files; do
