@@ -8,6 +8,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "tests/support/ScriptedServer.h"
+
 namespace hostile {
 
 namespace {
@@ -90,19 +92,8 @@ int HostileSite::requestsFor(const std::string& target) const {
 
 bool HostileSite::start() {
     if (listenFd_ >= 0) return true;
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    listenFd_ = testsupport::listenOnLoopback(port_);
     if (listenFd_ < 0) return false;
-    int one = 1;
-    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    sa.sin_port = 0;
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) return false;
-    if (::listen(listenFd_, 16) != 0) return false;
-    socklen_t len = sizeof sa;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&sa), &len);
-    port_ = ntohs(sa.sin_port);
     if (::pipe2(wakePipe_, O_CLOEXEC) != 0) return false;
     thread_ = std::thread([this] { run(); });
     return true;

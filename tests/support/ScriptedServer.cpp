@@ -45,22 +45,30 @@ ScriptedServer& ScriptedServer::reset() {
     return *this;
 }
 
-std::string ScriptedServer::baseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
-bool ScriptedServer::start() {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listenFd_ < 0) return false;
+int listenOnLoopback(std::uint16_t& port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
     int one = 1;
-    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     sa.sin_port = 0;
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) return false;
-    if (::listen(listenFd_, 16) != 0) return false;
     socklen_t len = sizeof sa;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&sa), &len);
-    port_ = ntohs(sa.sin_port);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(fd, 16) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    port = ntohs(sa.sin_port);
+    return fd;
+}
+
+std::string ScriptedServer::baseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+bool ScriptedServer::start() {
+    listenFd_ = listenOnLoopback(port_);
+    if (listenFd_ < 0) return false;
     if (::pipe2(wakePipe_, O_CLOEXEC) != 0) return false;
     thread_ = std::thread([this] { run(); });
     return true;

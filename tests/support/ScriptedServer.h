@@ -18,6 +18,10 @@
 // the steps run in order, then the connection is closed.
 namespace testsupport {
 
+// A listening TCP socket on 127.0.0.1 at a port the system chose (stored in
+// port), or -1.
+int listenOnLoopback(std::uint16_t& port);
+
 class ScriptedServer {
 public:
     ScriptedServer();
