@@ -251,11 +251,6 @@ TDecodedText DecodeHtmlReferences(std::string_view raw) {
     return out;
 }
 
-bool StartsHtmlReference(std::string_view raw, std::size_t at) {
-    std::string decoded;
-    return at < raw.size() && raw[at] == '&' && readReference(raw, at, decoded) > 0;
-}
-
 const THtmlAttribute* THtmlTag::find(std::string_view lowerName) const {
     for (const auto& attribute : attributes) {
         if (attribute.name == lowerName) return &attribute;

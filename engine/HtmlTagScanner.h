@@ -22,10 +22,6 @@ struct TDecodedText {
 };
 TDecodedText DecodeHtmlReferences(std::string_view raw);
 
-// True when the byte at position at of raw starts a reference that
-// DecodeHtmlReferences decodes (so a literal "&" there must be written "&amp;").
-bool StartsHtmlReference(std::string_view raw, std::size_t at);
-
 struct THtmlAttribute {
     std::string name;  // lower case
     // The raw value's bytes in the page, without its quotes.

@@ -32,16 +32,16 @@ std::string safeFragment(std::string_view fragment) {
     return "#" + EncodeAbsoluteURL(fragment.substr(1));
 }
 
-// A written link inside an HTML attribute: an "&" that would start a character
-// reference is written as one.
+// A written link inside an HTML attribute: "&" is written as the character
+// reference, which is always read back as "&".
 std::string forAttribute(std::string_view link) {
     std::string out;
     out.reserve(link.size());
-    for (std::size_t i = 0; i < link.size(); ++i) {
-        if (link[i] == '&' && StartsHtmlReference(link, i)) {
+    for (const char c : link) {
+        if (c == '&') {
             out += "&amp;";
         } else {
-            out += link[i];
+            out += c;
         }
     }
     return out;
