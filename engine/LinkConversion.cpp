@@ -1,6 +1,7 @@
 #include "engine/LinkConversion.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "engine/HtmlTagScanner.h"
@@ -83,7 +84,7 @@ private:
     std::string baseOf(const std::vector<TLinkSite>& sites) const {
         for (const auto& site : sites) {
             if (site.role != TLinkRole::Base) continue;
-            if (auto target = ResolveLinkTarget(site.address, url_)) return target->url;
+            if (auto target = ResolveLinkTarget(site.address, url_)) return target->absolute;
             break;
         }
         return std::string(url_);
@@ -97,10 +98,21 @@ private:
     std::string rewrite(const TLinkSite& site, const std::string& base) const {
         const auto target = ResolveLinkTarget(site.address, base);
         if (!target) return {};
-        if (const auto local = saved_.PathOf(target->url)) {
+        if (const auto local = savedPathOf(target->absolute)) {
             return RelativeLinkPath(path_, *local) + safeFragment(target->fragment);
         }
-        return EncodeAbsoluteURL(target->url + target->query) + safeFragment(target->fragment);
+        return EncodeAbsoluteURL(target->absolute + target->query) + safeFragment(target->fragment);
+    }
+
+    // The file a browser would load for the address. A last segment without a
+    // dot names a folder, as the engine reads it when it fetches the link.
+    std::optional<std::string> savedPathOf(const std::string& address) const {
+        if (auto path = saved_.PathOf(address)) return path;
+        const auto slash = address.rfind('/');
+        if (slash != std::string::npos && slash + 1 < address.size() &&
+            address.find('.', slash) == std::string::npos)
+            return saved_.PathOf(address + "/");
+        return std::nullopt;
     }
 
     std::string_view text_;

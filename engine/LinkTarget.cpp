@@ -1,5 +1,8 @@
 #include "engine/LinkTarget.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "engine/LinkExtraction.h"
 #include "engine/ParseURLFns.h"
 
@@ -22,6 +25,60 @@ std::string schemeOf(std::string_view link) {
     return {};
 }
 
+// RFC 3986, 5.2.4: "." and ".." segments removed; a path ending in one of
+// them names a directory.
+std::string withoutDotSegments(std::string_view path) {
+    std::vector<std::string_view> segments;
+    std::size_t at = 1;  // past the leading "/"
+    bool directory = false;
+    while (at <= path.size()) {
+        std::size_t end = path.find('/', at);
+        if (end == std::string_view::npos) end = path.size();
+        const std::string_view segment = path.substr(at, end - at);
+        directory = segment == "." || segment == "..";
+        if (segment == "..") {
+            if (!segments.empty()) segments.pop_back();
+        } else if (segment != ".") {
+            segments.push_back(segment);
+        }
+        at = end + 1;
+    }
+    std::string out;
+    for (const auto segment : segments) {
+        out += '/';
+        out += segment;
+    }
+    if (directory || out.empty()) out += '/';
+    return out;
+}
+
+// The link resolved against base as a browser does it (base is absolute; the
+// link's "\\" already read as "/").
+std::string browserResolved(std::string link, std::string_view base) {
+    const auto separator = base.find("://");
+    if (separator == std::string_view::npos) return {};
+    std::size_t hostEnd = base.find('/', separator + 3);
+    if (hostEnd == std::string_view::npos) hostEnd = base.size();
+    const std::string_view origin = base.substr(0, hostEnd);
+
+    const std::string scheme = schemeOf(link);
+    if (!scheme.empty()) {
+        const std::size_t afterScheme = scheme.size() + 1;
+        if (link.compare(afterScheme, 2, "//") == 0) {
+            std::size_t linkHostEnd = link.find('/', afterScheme + 2);
+            if (linkHostEnd == std::string::npos) return link + "/";
+            return link.substr(0, linkHostEnd) + withoutDotSegments(link.substr(linkHostEnd));
+        }
+        link.erase(0, afterScheme);  // "http:page.html" is relative to the page
+    }
+    if (!link.empty() && link.front() == '/') return std::string(origin) + withoutDotSegments(link);
+    std::string_view basePath = base.substr(hostEnd);
+    const auto lastSlash = basePath.rfind('/');
+    const std::string directory =
+        lastSlash == std::string_view::npos ? "/" : std::string(basePath.substr(0, lastSlash + 1));
+    return std::string(origin) + withoutDotSegments(directory + link);
+}
+
 }  // namespace
 
 std::optional<TLinkTarget> ResolveLinkTarget(std::string_view address, std::string_view base) {
@@ -30,7 +87,8 @@ std::optional<TLinkTarget> ResolveLinkTarget(std::string_view address, std::stri
     std::string link;
     link.reserve(address.size());
     for (const char c : address) {
-        if (c != '\t' && c != '\n' && c != '\r') link += c;
+        // Web addresses read "\\" as "/".
+        if (c != '\t' && c != '\n' && c != '\r') link += c == '\\' ? '/' : c;
     }
 
     TLinkTarget target;
@@ -53,10 +111,13 @@ std::optional<TLinkTarget> ResolveLinkTarget(std::string_view address, std::stri
         link = std::string(base.substr(0, separator + 1)) + link;
     }
 
+    target.absolute = browserResolved(link, base);
+    if (target.absolute.empty()) return std::nullopt;
+    // The URL link extraction queues for it; where the engine's rules find
+    // none (a link climbing above the site root), the browser's address.
     const std::string normalised = normaliseLink(link, base);
-    if (normalised.empty()) return std::nullopt;
-    target.url = ResolveURL(normalised, base);
-    if (target.url.empty() || target.url == " ") return std::nullopt;
+    if (!normalised.empty()) target.url = ResolveURL(normalised, base);
+    if (target.url.empty() || target.url == " ") target.url = target.absolute;
     return target;
 }
 
