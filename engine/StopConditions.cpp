@@ -27,6 +27,13 @@ bool THvxEngine::StopCondition() {
     bool stop = false;
     platform::Dialogs& dialogs = view_.Dialogs();
 
+    // Every later file would fail the same way.
+    if (SaveFolderFailed()) {
+        dialogs.messageBox(kCaption, "Process Stopped: " + SaveFolderFailure() + ".",
+                           platform::DialogKind::Error, platform::kButtonOk);
+        return true;
+    }
+
     if (iTotalBytes >= iDiskFree - kDiskReserveBytes) {
         dialogs.messageBox(kCaption, "Process Stopped: Low on DiskSpace.",
                            platform::DialogKind::Error, platform::kButtonOk);
@@ -113,8 +120,13 @@ void THvxEngine::EndStatus() {
     statusLog_.AddLine("Total Files Downloaded: " + std::to_string(SavedList.size()));
     statusLog_.AddLine("Total Size of Downloaded Files: " + std::to_string(iTotalBytes) +
                        " bytes.");
-    statusLog_.AddLineBoldTail("All downloaded files are stored in or under ",
-                               view_.SaveDirectory());
+    if (SaveFolderFailed()) {
+        // Nothing is stored there: the summary names the folder and the reason.
+        statusLog_.AddLine(SaveFolderFailure());
+    } else {
+        statusLog_.AddLineBoldTail("All downloaded files are stored in or under ",
+                                   view_.SaveDirectory());
+    }
     statusLog_.AddLine("");
     view_.SetLogReadOnly();
 }
