@@ -174,8 +174,7 @@ void THvxEngine::CheckSaveFolder() {
 std::string THvxEngine::SaveFolderFailure() const {
     if (saveFolderError_ == 0) return {};
     return "Cannot write to the save folder " + platform::fs::expandHome(view_.SaveDirectory()) +
-           ": " +
-           platform::fs::errorText(saveFolderError_);
+           ": " + platform::fs::errorText(saveFolderError_);
 }
 
 void THvxEngine::DiscardPartialFile() {

@@ -27,12 +27,8 @@ bool THvxEngine::StopCondition() {
     bool stop = false;
     platform::Dialogs& dialogs = view_.Dialogs();
 
-    // Every later file would fail the same way.
-    if (SaveFolderFailed()) {
-        dialogs.messageBox(kCaption, "Process Stopped: " + SaveFolderFailure() + ".",
-                           platform::DialogKind::Error, platform::kButtonOk);
-        return true;
-    }
+    // Every later file would fail the same way; the summary tells why.
+    if (SaveFolderFailed()) return true;
 
     if (iTotalBytes >= iDiskFree - kDiskReserveBytes) {
         dialogs.messageBox(kCaption, "Process Stopped: Low on DiskSpace.",
@@ -114,6 +110,10 @@ void THvxEngine::Timer1Timer() {
 
 void THvxEngine::EndStatus() {
     view_.ShowFinishedControls();
+    if (SaveFolderFailed()) {
+        view_.Dialogs().messageBox(kCaption, SaveFolderFailure() + ".",
+                                   platform::DialogKind::Error, platform::kButtonOk);
+    }
     statusLog_.AddLine("");
     statusLog_.AddHeading("Download Summary:");
     statusLog_.AddLine("");

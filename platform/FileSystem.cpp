@@ -51,7 +51,8 @@ std::optional<std::int64_t> freeSpace(const std::string& path) {
     for (int depth = 0; depth < 4096; ++depth) {
         struct statvfs info {};
         if (::statvfs(p.c_str(), &info) == 0) {
-            return static_cast<std::int64_t>(info.f_bavail) * static_cast<std::int64_t>(info.f_frsize);
+            return static_cast<std::int64_t>(info.f_bavail) *
+                   static_cast<std::int64_t>(info.f_frsize);
         }
         if (errno != ENOENT && errno != ENOTDIR) return std::nullopt;
         std::string parent = parentOf(p);

@@ -138,8 +138,8 @@ int removeLeftoverPartialFiles(const std::string& directory) {
                 continue;
             }
             if (!S_ISREG(st.st_mode) || !isPartialFileName(name)) continue;
-            const int fd = ::openat(folderFd, entry->d_name,
-                                    O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            const int fd =
+                ::openat(folderFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
             if (fd < 0) continue;
             // Held by a running program: its transfer is still going on.
             if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlinkat(folderFd, entry->d_name, 0) == 0)
