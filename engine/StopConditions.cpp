@@ -111,8 +111,8 @@ void THvxEngine::Timer1Timer() {
 void THvxEngine::EndStatus() {
     view_.ShowFinishedControls();
     if (SaveFolderFailed()) {
-        view_.Dialogs().messageBox(kCaption, SaveFolderFailure() + ".",
-                                   platform::DialogKind::Error, platform::kButtonOk);
+        view_.Dialogs().messageBox(kCaption, SaveFolderFailure() + ".", platform::DialogKind::Error,
+                                   platform::kButtonOk);
     }
     statusLog_.AddLine("");
     statusLog_.AddHeading("Download Summary:");
@@ -121,7 +121,8 @@ void THvxEngine::EndStatus() {
     statusLog_.AddLine("Total Size of Downloaded Files: " + std::to_string(iTotalBytes) +
                        " bytes.");
     if (SaveFolderFailed()) {
-        // Nothing is stored there: the summary names the folder and the reason.
+        // The summary must not claim the files are there: it names the folder
+        // and the reason instead.
         statusLog_.AddLine(SaveFolderFailure());
     } else {
         statusLog_.AddLineBoldTail("All downloaded files are stored in or under ",
