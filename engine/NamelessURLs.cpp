@@ -39,6 +39,7 @@ void THvxEngine::RedirectURL(const std::string& url) {
 
     sStatus = "URL Redirected to:";
     UpDateStatus(location);
+    RecordNewAddress(url, location);
     redirectHops_[location] = hops + 1;
     QueueList.push_back(location);
 }
@@ -71,6 +72,7 @@ void THvxEngine::DealwithNoFile(std::string& url) {
         const long position = queuePosition(url);
         std::string named = AdFile(url, accepted);
         if (position >= 0) QueueList.replace(static_cast<std::size_t>(position), named);
+        RecordNewAddress(url, named);
         url = std::move(named);
         return;
     }
@@ -105,6 +107,7 @@ void THvxEngine::DealwithNoFile(std::string& url) {
     std::string named = AdFile(url, name);
     const long position = queuePosition(url);
     if (position >= 0) QueueList.replace(static_cast<std::size_t>(position), named);
+    RecordNewAddress(url, named);
     url = named;
 
     sStatus = "Processing Mystery File";

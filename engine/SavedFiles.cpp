@@ -23,14 +23,16 @@ std::string SavedFileKey(std::string_view url) {
     return key;
 }
 
-void TSavedFiles::Add(std::string_view url, std::string path) {
+void TSavedFiles::Add(std::string_view url, std::string path, TSavedKind kind) {
     const std::string key = SavedFileKey(url);
     if (const auto known = byKey_.find(key); known != byKey_.end()) {
-        entries_[known->second].path = std::move(path);
+        TEntry& entry = entries_[known->second];
+        entry.path = std::move(path);
+        if (kind == TSavedKind::Stylesheet) entry.kind = kind;
         return;
     }
     byKey_.emplace(key, entries_.size());
-    entries_.push_back({std::string(url), std::move(path)});
+    entries_.push_back({std::string(url), std::move(path), kind});
 }
 
 void TSavedFiles::AddRedirect(std::string_view from, std::string_view to) {

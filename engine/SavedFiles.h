@@ -18,14 +18,20 @@ inline constexpr std::array<std::string_view, 6> kDefaultDocumentNames = {
 // the redirects met on the way. URLs are compared with their percent-escapes
 // decoded and their scheme and host in lower case, the way two spellings of
 // one address name one file.
+enum class TSavedKind {
+    File,        // a page or a file; pages are told by their names
+    Stylesheet,  // linked as a stylesheet, whatever its name
+};
+
 class TSavedFiles {
 public:
     struct TEntry {
         std::string url;
         std::string path;
+        TSavedKind kind = TSavedKind::File;
     };
 
-    void Add(std::string_view url, std::string path);
+    void Add(std::string_view url, std::string path, TSavedKind kind = TSavedKind::File);
     void AddRedirect(std::string_view from, std::string_view to);
 
     // The local path for a URL: its own file, the file of the URL it was

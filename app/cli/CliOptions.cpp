@@ -110,6 +110,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
             }
         } else if (arg == "--no-unknown-size") {
             options.unknownSize = false;
+        } else if (arg == "--offline") {
+            options.offline = true;
         } else if (is("--mystery-name")) {
             auto v = value("--mystery-name");
             if (!v) return result;
@@ -169,6 +171,9 @@ std::string usageText(const std::string& programName) {
            "      --quota MB                 stop after MB megabytes are saved\n"
            "      --on-quota stop|continue   what to do at the quota (a terminal asks)\n"
            "      --no-unknown-size          skip files whose size the server does not tell\n"
+           "      --offline                  make the copy work offline: fetch what pages need\n"
+           "                                 to display (from the start host), save names as\n"
+           "                                 a browser reads them, and convert the links\n"
            "\n"
            "Other:\n"
            "      --mystery-name NAME        name for a directory page whose default document\n"

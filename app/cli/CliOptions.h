@@ -27,6 +27,7 @@ struct CliOptions {
     std::optional<int> quotaMb;
     OnQuota onQuota = OnQuota::Ask;
     bool unknownSize = true;
+    bool offline = false;
     std::string mysteryName = "unknown.html";
     bool quiet = false;
     bool verbose = false;
