@@ -32,6 +32,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Harvex"));
     QApplication::setOrganizationName(QStringLiteral("Harvex"));
+    // Lets the desktop match the window to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.corvane.Harvex"));
     // Qt's own options are gone from the arguments now.
     const app::DesktopCommandLine commandLine =
         app::parseDesktopCommandLine(QApplication::arguments());

@@ -1,8 +1,8 @@
 // Draws Harvex's own artwork (wizard pictures, animations, icons) into
 // resources/images, and the program's icon for the hicolor theme (PNG sizes and
 // SVG) into resources/icons. Run it once after changing a picture:
-//   g++ -std=c++20 -fPIC make_artwork.cpp $(pkg-config --cflags --libs Qt6Gui Qt6Svg) -o make_artwork
-//   QT_QPA_PLATFORM=offscreen ./make_artwork ../images ../icons
+//   g++ -std=c++20 -fPIC make_artwork.cpp $(pkg-config --cflags --libs Qt6Gui Qt6Svg) -o
+//   make_artwork QT_QPA_PLATFORM=offscreen ./make_artwork ../images ../icons
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>

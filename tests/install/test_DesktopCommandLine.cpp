@@ -46,11 +46,10 @@ void TestDesktopCommandLine::parses_data() {
                              << QString();
     // Before QApplication has taken out its own options, help and version are
     // still found among them.
-    QTest::newRow("version among Qt options")
-        << QStringList{"-platform", "offscreen", "--version"} << Action::ShowVersion << QString()
-        << QString();
-    QTest::newRow("unknown option") << QStringList{"--bogus"} << Action::Invalid << QString()
-                                    << QString();
+    QTest::newRow("version among Qt options") << QStringList{"-platform", "offscreen", "--version"}
+                                              << Action::ShowVersion << QString() << QString();
+    QTest::newRow("unknown option")
+        << QStringList{"--bogus"} << Action::Invalid << QString() << QString();
     QTest::newRow("three arguments")
         << QStringList{url, "/srv/copy", "extra"} << Action::Invalid << QString() << QString();
 }
