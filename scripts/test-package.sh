@@ -12,7 +12,7 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 
-if dpkg-query -W -f='${Status}' harvex 2>/dev/null | grep -q "installed"; then
+if dpkg-query -W -f='${Status}' harvex 2>/dev/null | grep -qx "install ok installed"; then
   echo "harvex is installed on this machine already; this test installs and purges its own package" >&2
   exit 1
 fi
@@ -28,9 +28,9 @@ chmod 755 "$work"
 nginx_pid="" xvfb_pid="" gui_pid=""
 cleanup() {
   for pid in $gui_pid $xvfb_pid $nginx_pid; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    { kill "$pid" && wait "$pid"; } 2>/dev/null || true
   done
-  if dpkg-query -W -f='${Status}' harvex 2>/dev/null | grep -q "installed"; then
+  if dpkg-query -W harvex >/dev/null 2>&1; then
     $SUDO apt-get purge -y -qq harvex >/dev/null || true
   fi
   rm -rf "$work"
@@ -170,7 +170,10 @@ fi
 
 echo "-- purging"
 $SUDO apt-get purge -y -qq harvex >"$work/apt-purge.log" 2>&1 || fail "apt-get purge: $(cat "$work/apt-purge.log")"
-dpkg-query -W -f='${Status}' harvex 2>/dev/null | grep -q "installed" && fail "harvex is still installed"
+# Purged, dpkg forgets the package altogether (no configuration files kept).
+if state=$(dpkg-query -W -f='${Status}' harvex 2>/dev/null); then
+  fail "dpkg still knows harvex: $state"
+fi
 left=()
 while IFS= read -r path; do
   [ "$path" = "/." ] && continue
