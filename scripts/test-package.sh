@@ -12,8 +12,8 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 
-if dpkg-query -W -f='${Status}' harvex 2>/dev/null | grep -qx "install ok installed"; then
-  echo "harvex is installed on this machine already; this test installs and purges its own package" >&2
+if dpkg-query -W harvex >/dev/null 2>&1; then
+  echo "dpkg knows a harvex package on this machine already; this test installs and purges its own" >&2
   exit 1
 fi
 for path in /usr/bin/harvex /usr/bin/harvex-cli; do
@@ -65,8 +65,9 @@ arch=$(dpkg --print-architecture)
 for name in Maintainer Section Priority Description Homepage Depends; do
   [ -n "$(field "$name")" ] && pass "field $name: $(field "$name" | head -1)" || fail "no $name field"
 done
-field Depends | grep -q 'libqt6widgets6' && field Depends | grep -q 'libc6' &&
-  pass "Depends found by dpkg-shlibdeps" || fail "Depends lacks the shared libraries: $(field Depends)"
+depends=$(field Depends)
+grep -q 'libqt6widgets6' <<<"$depends" && grep -q 'libc6' <<<"$depends" &&
+  pass "Depends found by dpkg-shlibdeps" || fail "Depends lacks the shared libraries: $depends"
 
 echo "-- lintian"
 lintian_status=0

@@ -68,7 +68,7 @@ for option in $help_options; do
   COMP_CWORD=1
   COMPREPLY=()
   _harvex_cli
-  if ! printf '%s\n' "${COMPREPLY[@]}" | grep -qx -- "$option"; then
+  if ! grep -qx -- "$option" <<<"$(printf '%s\n' "${COMPREPLY[@]}")"; then
     echo "FAIL: ${option:0:5}<Tab> does not offer $option" >&2
     failures=$((failures + 1))
   fi

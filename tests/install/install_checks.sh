@@ -35,7 +35,8 @@ case $check in
       grep -q '\.debug_' <<<"$sections" && fail "$program is installed with debug information"
       grep -q '\.symtab' <<<"$sections" && fail "$program is installed with its symbol table"
       # The build tree keeps them, for the debugger.
-      readelf -S --wide "$build/app/$program" | grep -q '\.debug_info' ||
+      built=$(readelf -S --wide "$build/app/$program")
+      grep -q '\.debug_info' <<<"$built" ||
         fail "$program in the build tree has no debug information to compare with"
     done
     ;;
