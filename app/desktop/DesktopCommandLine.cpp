@@ -29,7 +29,7 @@ DesktopCommandLine parseDesktopCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption version(QStringList{QStringLiteral("V"), QStringLiteral("version")});
     parser.addOption(help);
     parser.addOption(version);
     const bool parsed = parser.parse(arguments);
@@ -70,7 +70,7 @@ QString desktopHelpText() {
         "A relative SAVE_DIR is taken from the current directory.\n"
         "\n"
         "  -h, --help     show this help and exit\n"
-        "      --version  show the version and exit\n"
+        "  -V, --version  show the version and exit\n"
         "\n"
         "Qt's own options (such as -platform or -style) are accepted too.\n"
         "harvex-cli copies a site without a window; see harvex-cli --help.\n");

@@ -44,6 +44,8 @@ void TestDesktopCommandLine::parses_data() {
     QTest::newRow("short help") << QStringList{"-h"} << Action::ShowHelp << QString() << QString();
     QTest::newRow("version") << QStringList{"--version"} << Action::ShowVersion << QString()
                              << QString();
+    QTest::newRow("short version")
+        << QStringList{"-V"} << Action::ShowVersion << QString() << QString();
     // Before QApplication has taken out its own options, help and version are
     // still found among them.
     QTest::newRow("version among Qt options") << QStringList{"-platform", "offscreen", "--version"}
