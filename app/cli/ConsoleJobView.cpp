@@ -40,12 +40,42 @@ void ConsoleJobView::printLine(const std::string& line) {
 
 void ConsoleJobView::SetStatusCaption(const std::string& text) {
     caption_ = text;
+    // A status update begins: the lines it adds are new.
+    updateLines_.clear();
+    repeated_.clear();
     if (mode_ == Mode::Progress && !summary_) drawProgress();
 }
 
+void ConsoleJobView::ClearLog() {
+    // The engine empties the pane when its log file cannot be written and adds
+    // the update's line again; the terminal has shown it already.
+    repeated_ = std::move(updateLines_);
+    repeatedSeen_ = 0;
+    updateLines_.clear();
+}
+
 void ConsoleJobView::AppendLogLine(const std::string& line) {
-    if (mode_ == Mode::Quiet) return;
-    if (mode_ == Mode::Lines || summary_) printLine(line);
+    updateLines_.push_back(line);
+    if (repeatedSeen_ < repeated_.size() && repeated_[repeatedSeen_] == line) {
+        ++repeatedSeen_;
+        return;
+    }
+    repeated_.clear();
+    showPaneLine(line);
+}
+
+void ConsoleJobView::showPaneLine(const std::string& line) {
+    if (summary_) {
+        if (mode_ != Mode::Quiet) printLine(line);
+        return;
+    }
+    const StatusLineKind kind = sorter_.next(line);
+    if (kind == StatusLineKind::Failure) ++failed_;
+    if (kind != StatusLineKind::Progress) {
+        printError(line);
+    } else if (mode_ == Mode::Lines) {
+        printLine(line);
+    }
 }
 
 void ConsoleJobView::AppendLogHeading(const std::string& line) { AppendLogLine(line); }
@@ -59,10 +89,6 @@ void ConsoleJobView::SetQueuedLabel(const std::string& text) {
     if (mode_ == Mode::Progress && !summary_) drawProgress();
 }
 
-void ConsoleJobView::SetTotalSizeLabel(const std::string& text) {
-    size_ = afterPrefix(text, "Total Size of Files Downloaded: ");
-}
-
 void ConsoleJobView::LoopFinished() { clearProgress(); }
 
 void ConsoleJobView::ShowFinishedControls() {
@@ -70,8 +96,21 @@ void ConsoleJobView::ShowFinishedControls() {
     summary_ = true;
 }
 
+void ConsoleJobView::refreshProgress() {
+    if (mode_ == Mode::Progress && !summary_) drawProgress();
+}
+
+void ConsoleJobView::printEndLine(const std::string& text) {
+    if (mode_ != Mode::Quiet) printLine(text);
+}
+
 void ConsoleJobView::drawProgress() {
-    std::string line = "[" + queued_ + " queued, " + size_ + "] " + printable(caption_);
+    JobFigures figures = figures_ ? figures_() : JobFigures{};
+    const std::int64_t bytes = figures.bytes + figures.transferBytes;
+    const double seconds = elapsed_ ? elapsed_() : 0.0;
+    std::string line = "[" + std::to_string(figures.saved) + " saved, " + std::to_string(failed_) +
+                       " failed, " + queued_ + " queued, " + byteText(bytes) + ", " +
+                       rateText(bytes, seconds) + "] " + printable(caption_);
     const auto width = static_cast<std::size_t>(columns_ > 1 ? columns_ - 1 : 1);
     if (line.size() > width) line = line.substr(0, width);
     std::fputs("\r\x1b[K", out_);
