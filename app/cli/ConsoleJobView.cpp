@@ -1,6 +1,7 @@
 #include "app/cli/ConsoleJobView.h"
 
 #include <cctype>
+#include <string_view>
 
 namespace cli {
 
@@ -16,6 +17,17 @@ std::string printable(const std::string& text) {
     out.reserve(text.size());
     for (unsigned char c : text) out += (c < 0x20 || c == 0x7f) ? '?' : static_cast<char>(c);
     return out;
+}
+
+// Too long for the terminal: the middle goes, so that the step's phrase and
+// the file name at the end of its address stay in view.
+std::string elideMiddle(const std::string& text, std::size_t width) {
+    constexpr std::string_view kEllipsis = "...";
+    if (text.size() <= width) return text;
+    if (width <= kEllipsis.size()) return text.substr(0, width);
+    const std::size_t keep = width - kEllipsis.size();
+    const std::size_t head = keep / 2;
+    return text.substr(0, head) + std::string(kEllipsis) + text.substr(text.size() - (keep - head));
 }
 
 }  // namespace
@@ -110,9 +122,14 @@ void ConsoleJobView::drawProgress() {
     const double seconds = elapsed_ ? elapsed_() : 0.0;
     std::string line = "[" + std::to_string(figures.saved) + " saved, " + std::to_string(failed_) +
                        " failed, " + queued_ + " queued, " + byteText(bytes) + ", " +
-                       rateText(bytes, seconds) + "] " + printable(caption_);
+                       rateText(bytes, seconds) + "] ";
+    // One column stays free: a line that fills the width wraps on some terminals.
     const auto width = static_cast<std::size_t>(columns_ > 1 ? columns_ - 1 : 1);
-    if (line.size() > width) line = line.substr(0, width);
+    if (line.size() < width) {
+        line += elideMiddle(printable(caption_), width - line.size());
+    } else {
+        line.resize(width);
+    }
     std::fputs("\r\x1b[K", out_);
     std::fputs(line.c_str(), out_);
     std::fflush(out_);

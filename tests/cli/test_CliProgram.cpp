@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <regex>
 
 #include "engine/wsmain.h"
 #include "platform/EventPump.h"
@@ -523,4 +524,28 @@ TEST_F(CliInterrupt, SecondCtrlCLeavesTheEarlierCopyAndNoPartialFile) {
     const QStringList left = QDir(QString::fromStdString(copy))
                                  .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
     EXPECT_EQ(left, (QStringList{"big.gif", "downloads.log"})) << "no temporary file stays";
+}
+
+// On a terminal (here a pseudo-terminal made by script(1)) the steps share one
+// line that is redrawn in place: files saved and failed, queued, bytes, rate
+// and the current step with its URL; the summary and the end line follow.
+TEST_F(CliProgram, OnATerminalOneProgressLineShowsFilesBytesRateAndAddress) {
+    const std::string command = std::string("stty cols 200; '") + HARVEX_CLI_PATH + "' '" +
+                                nginx.baseUrl() + "/' '" + save + "'";
+    QProcess process;
+    process.start(QStringLiteral("script"),
+                  {"-qec", QString::fromStdString(command), QStringLiteral("/dev/null")});
+    ASSERT_TRUE(process.waitForStarted(10000));
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 3) << "one link is missing";
+    const std::string terminal = process.readAllStandardOutput().toStdString();
+    const std::regex progress(
+        R"(\r\x1b\[K\[\d+ saved, \d+ failed, \d+ queued, \d[^,\]]*, \d[^\]]*/s\] Downloading http://127\.0\.0\.1:\d+/docs/b\.html)");
+    EXPECT_TRUE(std::regex_search(terminal, progress)) << terminal;
+    EXPECT_FALSE(contains(terminal, "Saved " + nginx.baseUrl() + "/docs/b.html\r\n"))
+        << "status lines do not scroll";
+    EXPECT_TRUE(contains(
+        terminal, "Error: Could not Download " + nginx.baseUrl() + "/docs/missing.html\r\n"));
+    EXPECT_TRUE(contains(terminal, "Total Files Downloaded: 4\r\n"));
+    EXPECT_TRUE(contains(terminal, "4 files saved, 1 failed, 0 left in the queue"));
 }
