@@ -521,9 +521,12 @@ TEST_F(CliInterrupt, SecondCtrlCLeavesTheEarlierCopyAndNoPartialFile) {
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitCode(), 1);
     EXPECT_EQ(testsupport::readFile(copy + "/big.gif"), "the earlier copy");
-    const QStringList left = QDir(QString::fromStdString(copy))
-                                 .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-    EXPECT_EQ(left, (QStringList{"big.gif", "downloads.log"})) << "no temporary file stays";
+    std::vector<std::string> left;
+    for (const QString& name : QDir(QString::fromStdString(copy))
+                                   .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
+        left.push_back(name.toStdString());
+    EXPECT_EQ(left, (std::vector<std::string>{"big.gif", "downloads.log"}))
+        << "no temporary file stays";
 }
 
 // On a terminal (here a pseudo-terminal made by script(1)) the steps share one
