@@ -6,8 +6,10 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
+
+#include "platform/FileSystem.h"
+#include "platform/PartialFile.h"
 
 namespace platform::fs {
 
@@ -30,23 +32,21 @@ std::string parentOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-std::string systemText(int error) { return std::strerror(error); }
+std::string systemText(int error) { return errorText(error); }
 
-// Creates and removes a file (in an existing folder) or a folder (under the
-// nearest existing ancestor of a missing one).
+// Creates and removes a file (in an existing folder, as a saved file would be
+// made) or a folder (under the nearest existing ancestor of a missing one).
 std::optional<std::string> probe(const std::string& folder, bool exists) {
+    if (exists) {
+        const int error = PartialFile::probeDirectory(folder);
+        if (error != 0) return systemText(error);
+        return std::nullopt;
+    }
     std::string name = (folder == "/" ? std::string() : folder) + kProbeName;
     std::vector<char> buffer(name.begin(), name.end());
     buffer.push_back('\0');
-    if (exists) {
-        const int fd = ::mkstemp(buffer.data());
-        if (fd < 0) return systemText(errno);
-        ::close(fd);
-        ::unlink(buffer.data());
-    } else {
-        if (!::mkdtemp(buffer.data())) return systemText(errno);
-        ::rmdir(buffer.data());
-    }
+    if (!::mkdtemp(buffer.data())) return systemText(errno);
+    ::rmdir(buffer.data());
     return std::nullopt;
 }
 
