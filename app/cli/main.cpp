@@ -160,10 +160,7 @@ int main(int argc, char** argv) {
             view.printError("Interrupted.");
             // The running transfer's temporary file goes with the program; the
             // earlier copy under the final name stays as it was.
-            auto discardPartialFile = [](auto& job) {
-                if constexpr (requires { job.DiscardPartialFile(); }) job.DiscardPartialFile();
-            };
-            discardPartialFile(engine);
+            engine.DiscardPartialFile();
             ::_exit(cli::kExitStopped);
         }
         if (!engine.bStop) {

@@ -12,7 +12,6 @@
 #include <ostream>
 #include <regex>
 
-#include "engine/wsmain.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
 #include "tests/support/Peers.h"
@@ -156,12 +155,6 @@ TEST_F(CliProgram, QuotaStopEndsWithStatusOne) {
         run.err, "Process Stopped at users request: 0 megabytes of information downloaded"));
     EXPECT_TRUE(contains(run.out, "Download Summary:"));
 }
-
-// Whether the engine can remove the running transfer's temporary file.
-template <class Engine>
-constexpr bool kDiscardsPartialFile = requires(Engine& e) {
-    e.DiscardPartialFile();
-};
 
 class CliInterrupt : public ::testing::Test {
 protected:
@@ -501,9 +494,6 @@ TEST_F(CliAuth, PasswordOptionIsBlankedInTheProcessList) {
 }
 
 TEST_F(CliInterrupt, SecondCtrlCLeavesTheEarlierCopyAndNoPartialFile) {
-    if constexpr (!kDiscardsPartialFile<engine::THvxEngine>) {
-        GTEST_SKIP() << "the engine cannot discard a running transfer's file yet";
-    }
     const std::string copy = dir.path().toStdString() + "/copy";
     testsupport::writeFile(copy + "/big.gif", "the earlier copy");
     QProcess process;
