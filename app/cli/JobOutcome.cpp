@@ -15,11 +15,13 @@ JobFigures figuresOf(const engine::THvxEngine& engine, std::size_t failed) {
     figures.bytes = engine.iTotalBytes;
     figures.transferBytes = engine.iFileBytes;
     figures.halted = engine.bHalted;
+    figures.saveFolderFailed = engine.SaveFolderFailed();
     return figures;
 }
 
 int exitStatusOf(const JobFigures& figures) {
-    if (figures.saved == 0 && figures.failed > 0) return kExitNothingSaved;
+    if (figures.saveFolderFailed || (figures.saved == 0 && figures.failed > 0))
+        return kExitNothingSaved;
     // A stop by quota or low disk space leaves files queued.
     if (figures.halted || figures.left > 0) return kExitStopped;
     if (figures.failed > 0) return kExitFilesFailed;

@@ -27,14 +27,16 @@ struct JobFigures {
     std::int64_t bytes = 0;          // bytes saved
     std::int64_t transferBytes = 0;  // bytes of the transfer under way
     bool halted = false;             // the user stopped the copy
+    bool saveFolderFailed = false;   // the save folder could not be written: the job ended
 };
 
 // failed comes from the status lines (see StatusLineKind): the error list also
 // holds files the rules turned away, which did not fail.
 JobFigures figuresOf(const engine::THvxEngine& engine, std::size_t failed);
 
-// Nothing saved and something failed: nothing could be saved (the start page
-// or the save folder), whatever else happened. Otherwise a stop, then failures.
+// A save folder that could not be written, or nothing saved and something
+// failed (the start page): nothing could be saved, whatever else happened.
+// Otherwise a stop, then failures.
 int exitStatusOf(const JobFigures& figures);
 
 // "2.9 KB", "1.2 MB"; below a kilobyte the bytes themselves.

@@ -23,6 +23,11 @@ JobFigures figures(std::size_t saved, std::size_t failed, std::size_t left, bool
     return f;
 }
 
+JobFigures folderFailed(JobFigures f) {
+    f.saveFolderFailed = true;
+    return f;
+}
+
 class ExitStatus : public ::testing::TestWithParam<OutcomeCase> {};
 
 }  // namespace
@@ -44,7 +49,10 @@ INSTANTIATE_TEST_SUITE_P(
                       OutcomeCase{"SomeFilesFailed", figures(4, 1, 0), 3},
                       OutcomeCase{"StartPageFailed", figures(0, 1, 0), 4},
                       // The save folder failed at the first file and the job ended there.
-                      OutcomeCase{"FolderFailedJobEnded", figures(0, 1, 5), 4}),
+                      OutcomeCase{"FolderFailedJobEnded", figures(0, 1, 5), 4},
+                      // It failed later (made read-only during the copy): the job
+                      // ended because nothing more could be saved, not by a stop.
+                      OutcomeCase{"FolderFailedAfterSomeFiles", folderFailed(figures(3, 1, 5)), 4}),
     [](const ::testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
 
 TEST(JobOutcome, ByteTextAndRate) {
