@@ -19,6 +19,11 @@ packages=(
   chromium fonts-dejavu-core
   # benchmark peers
   curl wget httrack time bc
+  # the Debian package and its checks (install and package tests)
+  dpkg-dev fakeroot file binutils lintian desktop-file-utils appstream man-db groff-base
+  gzip bash zsh
+  # drawing the artwork (resources/tools/make_artwork.cpp)
+  qt6-svg-dev
 )
 
 # node and npm for the browser test's driver, unless a node is already there

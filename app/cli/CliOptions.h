@@ -28,10 +28,19 @@ struct CliOptions {
     OnQuota onQuota = OnQuota::Ask;
     bool unknownSize = true;
     bool offline = false;
+    // --convert: the save folder of an earlier copy whose links are converted
+    // for reading offline; no copy is made.
+    std::optional<std::string> convertDirectory;
     std::string mysteryName = "unknown.html";
+    // Credentials for a site behind Basic authorization; without --user they
+    // come from ~/.netrc.
+    std::optional<std::string> user;
+    std::optional<std::string> password;
+    std::optional<std::string> passwordFile;
     bool quiet = false;
     bool verbose = false;
     bool help = false;
+    bool version = false;
 };
 
 struct ParseResult {
@@ -39,7 +48,7 @@ struct ParseResult {
     std::string error;                  // the reason, for standard error
 };
 
-// Parses the arguments after the program name.
+// Parses the arguments after the program name. Values keep their bytes.
 ParseResult parseCommandLine(const std::vector<std::string>& args);
 
 // The --help text.
