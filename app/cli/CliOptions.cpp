@@ -18,9 +18,8 @@ QString toQ(const std::string& bytes) {
 std::string toBytes(const QString& text) { return text.toLatin1().toStdString(); }
 
 // The options with a value, by their long names.
-const QStringList kValueOptions = {"rule",     "quota",         "on-quota", "mystery-name",
-                                   "user",     "password",      "password-file",
-                                   "convert"};
+const QStringList kValueOptions = {"rule", "quota",    "on-quota",      "mystery-name",
+                                   "user", "password", "password-file", "convert"};
 
 QList<QCommandLineOption> optionTable() {
     QList<QCommandLineOption> table;
@@ -220,7 +219,9 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
 std::string usageText(const std::string& programName) {
     return "Usage: " + programName +
            " START_URL SAVE_DIR [OPTION]...\n"
-           "  or:  " + programName + " --convert SAVE_DIR\n"
+           "  or:  " +
+           programName +
+           " --convert SAVE_DIR\n"
            "Copy the web site at START_URL (an http:// address) into SAVE_DIR (a relative\n"
            "SAVE_DIR is taken from the current folder).\n"
            "\n"

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "app/Version.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/ConsoleJobView.h"
 #include "app/cli/Credentials.h"
 #include "app/cli/EarlierCopy.h"
 #include "app/cli/JobOutcome.h"
-#include "app/Version.h"
 #include "engine/AllowedFiles.h"
 #include "engine/JobValidation.h"
 #include "engine/wsmain.h"
