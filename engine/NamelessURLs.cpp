@@ -11,8 +11,6 @@ namespace engine {
 namespace {
 
 constexpr const char* kCaption = "Harvex";
-constexpr std::array<const char*, 6> kDefaultNames = {"index.html",  "index.htm", "default.html",
-                                                      "default.htm", "home.html", "home.htm"};
 constexpr const char* kMysteryName = "unknown.html";
 
 }  // namespace
@@ -47,10 +45,10 @@ void THvxEngine::RedirectURL(const std::string& url) {
 void THvxEngine::DealwithNoFile(std::string& url) {
     const std::int64_t referenceLength = CurrentContentLength();
     std::string accepted;
-    for (const char* name : kDefaultNames) {
+    for (const std::string_view name : kDefaultDocumentNames) {
         const std::string candidate = AdFile(url, name);
         if (DownloadHeader(candidate)) {
-            sStatus = std::string("Redirection: Header ") + name + " exists";
+            sStatus = "Redirection: Header " + std::string(name) + " exists";
             UpDateStatus(url);
             if (referenceLength == 0 || CurrentContentLength() == referenceLength) {
                 sStatus = referenceLength != 0
