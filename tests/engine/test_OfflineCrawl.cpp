@@ -155,3 +155,25 @@ TEST_F(OfflineCrawl, LogOfAnOfflineCopyNamesTheSameFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+// Decoded names could spell ".." where the URL had "%2E%2E": such a file is
+// never written outside the save directory.
+TEST_F(OfflineCrawl, EscapedDotsStayInsideTheSaveDirectory) {
+    view.offlineCopy = true;
+    const std::string url = base + "/docs/%2E%2E/%2E%2E/%2E%2E/%2E%2E/escaped.html";
+    EXPECT_FALSE(
+        engine::IsInsideDirectory(engine::NormalisePath(saveDir()), engine.LocalPathOf(url)));
+    engine.MemoDownload = "<html></html>";
+    EXPECT_FALSE(engine.SaveFile(url));
+    EXPECT_FALSE(platform::fs::fileExists(tmp.path().toStdString() + "/escaped.html"));
+    EXPECT_FALSE(platform::fs::fileExists(tmp.path().toStdString() + "/../escaped.html"));
+
+    // One escaped dot pair that stays inside is saved under its decoded name.
+    const std::string inside = base + "/docs/sub/%2E%2E/kept%20here.html";
+    EXPECT_EQ(engine.LocalPathOf(inside),
+              engine::NormalisePath(saveDir()) + "/docs/kept here.html");
+}
+
+}  // namespace
