@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """Counts the links of a saved copy that do not work when it is opened from disk.
 
-usage: check_links.py SAVE_DIR
+usage: check_links.py [--list] SAVE_DIR   (--list: print each broken link)
 
 Every page (.html, .htm) and stylesheet (.css) under SAVE_DIR is read; each link
-(href, src, srcset, poster, data, background, url() and @import in style
-blocks, style attributes and stylesheets) is resolved the way a browser
+(a, area and link href; src, srcset, poster, data, background; url() and
+@import in style blocks, style attributes and stylesheets) is resolved the way a browser
 resolves it from a file: URL. A link is broken when it names no file of the
 copy (a missing file, or a folder, which a browser shows as a listing). Links
 to the web (http:, https:) are counted apart: they need the network. Prints one
@@ -20,7 +20,15 @@ from urllib.parse import unquote, urljoin, urlsplit
 CSS_URL = re.compile(r"""url\(\s*(?:"([^"]*)"|'([^']*)'|([^)\s"']*))\s*\)""", re.I)
 CSS_IMPORT = re.compile(r"""@import\s+(?:"([^"]*)"|'([^']*)')""", re.I)
 CSS_COMMENT = re.compile(r"/\*.*?\*/", re.S)
-URL_ATTRIBUTES = {"href", "src", "poster", "data", "background"}
+# The attributes that make a browser follow or load a link, by tag.
+URL_ATTRIBUTES = {
+    "href": {"a", "area", "link"},
+    "src": {"img", "script", "iframe", "frame", "embed", "source", "audio", "video", "track",
+            "input"},
+    "poster": {"video"},
+    "data": {"object"},
+    "background": {"body", "table", "td", "th"},
+}
 
 
 def css_links(text):
@@ -50,7 +58,7 @@ class PageLinks(html.parser.HTMLParser):
         for name, value in attrs:
             if value is None:
                 continue
-            if name in URL_ATTRIBUTES and not (tag == "meta"):
+            if tag in URL_ATTRIBUTES.get(name, ()):
                 self.links.append(value)
             elif name == "srcset":
                 self.links.extend(srcset_links(value))
@@ -66,7 +74,7 @@ class PageLinks(html.parser.HTMLParser):
             self.links.extend(css_links(data))
 
 
-def check(root):
+def check(root, listing=False):
     root = os.path.realpath(root)
     files = pages = links = broken = web = 0
     for folder, _, names in os.walk(root):
@@ -104,10 +112,16 @@ def check(root):
                 local = unquote(urlsplit(target).path)
                 if not os.path.isfile(local):
                     broken += 1
+                    if listing:
+                        print("broken: %s -> %s" % (os.path.relpath(path, root), link))
     return files, pages, links, broken, web
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 2:
+    arguments = sys.argv[1:]
+    listing = arguments[:1] == ["--list"]
+    if listing:
+        arguments = arguments[1:]
+    if len(arguments) != 1:
         sys.exit(__doc__)
-    print("files %d pages %d links %d broken %d to-the-web %d" % check(sys.argv[1]))
+    print("files %d pages %d links %d broken %d to-the-web %d" % check(arguments[0], listing))
