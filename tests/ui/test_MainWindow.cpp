@@ -1,5 +1,9 @@
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -242,6 +246,53 @@ private slots:
         QCOMPARE(shown, expected);
         QCOMPARE(w.page(), expected.isEmpty() ? w.form->WizardPage3 : w.form->WizardPage2);
         if (expected.isEmpty()) QVERIFY(w.form->Engine().iDiskFree > 0);
+    }
+
+    // A save folder that cannot be created or take files is refused on page 2,
+    // before a whole copy is fetched for nothing.
+    void page2RefusesAFolderThatCannotBeWritten_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("under a file") << "under a file";
+        QTest::newRow("read-only folder") << "read-only folder";
+        QTest::newRow("pseudo file system") << "pseudo file system";
+    }
+    void page2RefusesAFolderThatCannotBeWritten() {
+        QFETCH(QString, kind);
+        QTemporaryDir scratch;
+        QString directory;
+        if (kind == QLatin1String("under a file")) {
+            QFile notes(scratch.path() + QStringLiteral("/notes.txt"));
+            QVERIFY(notes.open(QIODevice::WriteOnly));
+            notes.write("notes\n");
+            notes.close();
+            directory = notes.fileName() + QStringLiteral("/copy");
+        } else if (kind == QLatin1String("read-only folder")) {
+            if (::geteuid() == 0)
+                QSKIP(
+                    "Running as root, who may write into any folder: run the tests as a "
+                    "user to check a read-only folder.");
+            const QString folder = scratch.path() + QStringLiteral("/locked");
+            QVERIFY(QDir().mkdir(folder));
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+            directory = folder + QStringLiteral("/copy");
+        } else {
+            directory = QStringLiteral("/proc/harvex-copy");
+        }
+        Window w;
+        w.next();
+        w.form->txtStartURL->setText(QStringLiteral("http://www.harvex.example/"));
+        w.form->txtSaveDirectory->setText(directory);
+        w.next();
+        const std::vector<std::string> shown = w.messages();
+        QCOMPARE(int(shown.size()), 1);
+        const QString text = QString::fromStdString(shown[0]);
+        QVERIFY2(text.startsWith(QStringLiteral(
+                     "The Directory you have specified can not be created or written to (")) &&
+                     text.endsWith(QStringLiteral("). Please specify another.")),
+                 qPrintable(text));
+        QCOMPARE(w.dialogs.calls.back().kind, platform::DialogKind::Error);
+        QCOMPARE(w.page(), w.form->WizardPage2);
+        QVERIFY(!QFileInfo::exists(directory));
     }
 
     void saveDirectoryKeepsItsCaseAndHomeIsExpanded() {
