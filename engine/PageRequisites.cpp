@@ -106,7 +106,10 @@ private:
             TLinkRole role = TLinkRole::Navigation;
             if (hasTokenContaining(rel, "stylesheet")) {
                 role = TLinkRole::Stylesheet;
-            } else if (hasTokenContaining(rel, "icon")) {
+            } else if (hasTokenContaining(rel, "icon") || hasTokenContaining(rel, "preload") ||
+                       hasTokenContaining(rel, "manifest")) {
+                // Icons, files a page asks to have early (fonts, scripts,
+                // images) and its web app manifest.
                 role = TLinkRole::Requisite;
             }
             addAttribute(tag, "href", role, ValueForm::OneURL);

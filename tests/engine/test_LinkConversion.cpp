@@ -217,6 +217,7 @@ TEST(PageRequisites, EveryKindOfRequisiteIsFound) {
         "<video poster=i6.png src=v1.webm><track src=t1.vtt></video><audio src=a1.ogg>"
         "<object data=o1.svg></object><embed src=e1.swf><link rel=icon href=f1.ico>"
         "<link rel=\"alternate stylesheet\" href=s1.css><link rel=next href=n2.html>"
+        "<link rel=preload as=font href=p1.woff2><link rel=modulepreload href=p2.js>"
         "<script src=j1.js></script><style>p{background:url(i7.png)}@import 's2.css';</style>"
         "<p style=\"background:url(i8.png)\"><meta http-equiv=refresh content=\"5;url=r1.html\">"
         "<body background=i9.gif><iframe src=f2.html></iframe><a href=n3.html>"
@@ -231,7 +232,8 @@ TEST(PageRequisites, EveryKindOfRequisiteIsFound) {
         {"t1.vtt", TLinkRole::Requisite},   {"a1.ogg", TLinkRole::Requisite},
         {"o1.svg", TLinkRole::Requisite},   {"e1.swf", TLinkRole::Requisite},
         {"f1.ico", TLinkRole::Requisite},   {"s1.css", TLinkRole::Stylesheet},
-        {"n2.html", TLinkRole::Navigation}, {"j1.js", TLinkRole::Requisite},
+        {"n2.html", TLinkRole::Navigation}, {"p1.woff2", TLinkRole::Requisite},
+        {"p2.js", TLinkRole::Requisite},    {"j1.js", TLinkRole::Requisite},
         {"i7.png", TLinkRole::Requisite},   {"s2.css", TLinkRole::Stylesheet},
         {"i8.png", TLinkRole::Requisite},   {"r1.html", TLinkRole::Requisite},
         {"i9.gif", TLinkRole::Requisite},   {"f2.html", TLinkRole::Requisite},
