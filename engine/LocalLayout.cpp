@@ -114,8 +114,7 @@ bool THvxEngine::SaveFile(const std::string& url) {
     }
     sStatus = "File saved to";
     UpDateStatus(path);
-    iTotalBytes += FileSizeOf(path);
-    SavedList.push_back(path);
+    RecordSavedFile(path);
     return true;
 }
 
