@@ -142,6 +142,8 @@ bool THvxEngine::IsQueuedOrDone(std::string_view url) const {
 }
 
 void THvxEngine::RecordSavedFile(const std::string& path) {
+    // The lists were emptied for a new job: no earlier copy counts any more.
+    if (SavedList.empty()) savedSizes_.clear();
     const std::int64_t size = FileSizeOf(path);
     const auto [entry, first] = savedSizes_.try_emplace(path, size);
     if (first) {

@@ -34,9 +34,9 @@ protected:
     static constexpr int kPatienceTurns = 2500;
 
     // Watches every fetch of the job. Once jumpWhen holds, the clock moves
-    // on by jumpSeconds (once). A fetch still waiting after kPatienceTurns is
-    // cancelled and gaveUp is set, so a fault ends the test instead of
-    // hanging it. The clock never moves otherwise.
+    // on by jumpSeconds (once). Every fetch still waiting after
+    // kPatienceTurns is cancelled and gaveUp is set, so a fault ends the test
+    // instead of hanging it. The clock never moves otherwise.
     void watchFetches(std::function<bool()> jumpWhen = {}, int jumpSeconds = 0) {
         whileWaiting([this, jumpWhen = std::move(jumpWhen), jumpSeconds] {
             if (!engine.Fetching()) {
@@ -49,8 +49,9 @@ protected:
             }
             if (++turns < kPatienceTurns) return false;
             gaveUp = true;
+            turns = 0;
             engine.Web1.Cancel();
-            return true;
+            return false;  // and keeps watching the fetches that follow
         });
     }
 
@@ -249,10 +250,37 @@ TEST_F(FetchFailures, BoxAnsweredDuringATransferRestartsOnlyTheTimesThatAreSet) 
     EXPECT_FALSE(engine.iDataTime.has_value()) << "no data came; none is invented";
 }
 
+// --- Each saved file counted once ---
+
+TEST_F(FetchFailures, OneLocalCopyWrittenTwiceCountsOnceAtItsLatestSize) {
+    // Two URLs whose copies share a path (hosts are not part of local paths).
+    engine.CreateObjectLists();
+    const std::string path = savePath("shared.gif");
+    ASSERT_TRUE(platform::fs::createDirectories(saveDir()));
+    testsupport::writeFile(path, std::string(100, 'a'));
+    engine.RecordSavedFile(path);
+    testsupport::writeFile(path, std::string(40, 'b'));
+    engine.RecordSavedFile(path);
+    testsupport::writeFile(savePath("other.gif"), std::string(7, 'c'));
+    engine.RecordSavedFile(savePath("other.gif"));
+
+    EXPECT_EQ(list(engine.SavedList), (std::vector<std::string>{path, savePath("other.gif")}));
+    EXPECT_EQ(engine.iTotalBytes, 47);
+
+    // A new job's lists start the count afresh.
+    engine.iTotalBytes = 0;
+    engine.CreateObjectLists();
+    engine.RecordSavedFile(path);
+    EXPECT_EQ(engine.SavedList.size(), 1u);
+    EXPECT_EQ(engine.iTotalBytes, 40);
+}
+
 // --- Web URLs only, each fetch with its own modes ---
 
 TEST_F(FetchFailures, OtherSchemesAreNeverHandedToTheComponent) {
     const std::string before = QDir::currentPath().toStdString();
+    // Handed to the component, a folder listing would never end as a fetch.
+    watchFetches();
     for (const std::string url : {"file:///", "ftp://127.0.0.1/a.gif", "mailto:someone@example"}) {
         EXPECT_FALSE(engine::IsWebURL(url)) << url;
         EXPECT_FALSE(engine.DownloadText(url)) << url;
@@ -261,6 +289,7 @@ TEST_F(FetchFailures, OtherSchemesAreNeverHandedToTheComponent) {
     EXPECT_TRUE(engine::IsWebURL("http://h.test/"));
     EXPECT_TRUE(engine::IsWebURL("HTTP://h.test/a.html"));
     EXPECT_FALSE(engine::IsWebURL("http://"));
+    EXPECT_FALSE(gaveUp);
     EXPECT_EQ(QDir::currentPath().toStdString(), before);
     EXPECT_EQ(engine.Web1.URL(), "") << "the component was never given such a URL";
 }
