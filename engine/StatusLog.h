@@ -21,11 +21,12 @@ public:
     explicit TStatusLog(TJobView& view) : view_(view) {}
 
     // The status update: status, a blank and text become the status caption and
-    // a pane line, the save directory gets its trailing "/" and is created when
-    // missing, the pane is written to the log file, and the size label shows
-    // totalBytes in kilobytes. A log that cannot be written costs the pane its
-    // history; the update goes on. A non-empty detail (a failure's reason)
-    // becomes one more pane line right after the status line, written with it.
+    // one pane line (CR and LF shown as %0D and %0A), the save directory gets
+    // its trailing "/" and is created when missing, the pane is written to the
+    // log file, and the size label shows totalBytes in kilobytes. A log that cannot be written
+    // costs the pane its history; the update goes on. A non-empty detail (a
+    // failure's reason) becomes one more pane line right after the status line,
+    // written with it.
     void Update(const std::string& status, const std::string& text, std::int64_t totalBytes,
                 const std::string& detail = {});
 

@@ -16,6 +16,11 @@ packages=(
   xvfb xauth x11-utils imagemagick xdotool
   # benchmark peers
   curl wget httrack time bc
+  # the Debian package and its checks (install and package tests)
+  dpkg-dev fakeroot file binutils lintian desktop-file-utils appstream man-db groff-base
+  gzip bash zsh
+  # drawing the artwork (resources/tools/make_artwork.cpp)
+  qt6-svg-dev
 )
 
 missing=()

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/WebURL.h"
+#include "http/Webcache.h"
 #include "platform/FileSystem.h"
 #include "tests/engine/CrawlFixture.h"
 #include "tests/support/Peers.h"
@@ -217,15 +218,18 @@ TEST_F(FetchFailures, FetchThatRaisesLeavesTheWatchdogClear) {
     ScriptedServer server;
     server.send(okHeader(body.size()) + body).close();
     ASSERT_TRUE(server.start());
-    // The local path is a folder: the component cannot create its file and raises.
-    const std::string folder = savePath("folder.gif");
-    ASSERT_TRUE(platform::fs::createDirectories(folder));
+    // A document cache whose folder is gone: the component cannot create the
+    // cache file and raises from Retrieve, after the transfer's start time
+    // was taken.
+    http::TWebCache cache;
+    cache.setCachePath(tmp.path().toStdString() + "/no-such-folder");
+    engine.Web1.setCacheControl(&cache);
 
-    EXPECT_FALSE(engine.DloadOtherFile(server.baseUrl() + "/folder.gif", folder));
+    EXPECT_FALSE(engine.DownloadText(server.baseUrl() + "/first.html"));
+    engine.Web1.setCacheControl(nullptr);
     EXPECT_FALSE(engine.iStartTime.has_value());
     EXPECT_FALSE(engine.iDataTime.has_value());
-    EXPECT_TRUE(platform::fs::directoryExists(folder)) << "the folder is not the fetch's to remove";
-    EXPECT_EQ(server.connections(), 0);
+    EXPECT_EQ(server.connections(), 0) << "the fetch ended inside Retrieve";
 
     clock.advance(60);
     engine.Timer1Timer();
