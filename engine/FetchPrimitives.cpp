@@ -43,6 +43,7 @@ bool THvxEngine::DownloadText(const std::string& url) { return fetch(FetchKind::
 
 bool THvxEngine::DloadOtherFile(const std::string& url, const std::string& localPath) {
     if (fetching_) return false;
+    failureReason_.clear();
     // The body goes to a temporary file beside localPath and is moved there
     // only when whole: a failed, cut or stopped transfer leaves the earlier
     // file as it was.
