@@ -146,9 +146,8 @@ bool THvxEngine::SaveFile(const std::string& url) {
     }
     sStatus = "File saved to";
     UpDateStatus(ShownLocalPathOf(url));
-    iTotalBytes += FileSizeOf(path);
-    SavedList.push_back(path);
-    RecordSavedFile(url, path);
+    RecordSavedFile(path);
+    RecordSavedURL(url, path);
     return true;
 }
 

@@ -58,7 +58,7 @@ void THvxEngine::QueueRequisites(const std::string& url, std::string_view text, 
     }
 }
 
-void THvxEngine::RecordSavedFile(const std::string& url, const std::string& path) {
+void THvxEngine::RecordSavedURL(const std::string& url, const std::string& path) {
     SavedFiles.Add(url, path, IsStylesheet(url) ? TSavedKind::Stylesheet : TSavedKind::File);
 }
 
