@@ -6,9 +6,9 @@ _harvex_cli() {
     local prev=${COMP_WORDS[COMP_CWORD - 1]}
     local options="--text --no-text --graphics --no-graphics --everything --rule
         --no-stay-in-path --quota --on-quota --no-unknown-size --mystery-name
-        --user --password --password-file --quiet --verbose --help --version"
+        --offline --convert --user --password --password-file --quiet --verbose --help --version"
     # Options that take the next word (or the text after "=") as their value.
-    local with_value="--rule --quota --on-quota --mystery-name --user --password --password-file"
+    local with_value="--rule --quota --on-quota --mystery-name --convert --user --password --password-file"
 
     # "--on-quota=st" arrives as three words: "--on-quota", "=", "st".
     local option=$prev
@@ -26,6 +26,11 @@ _harvex_cli() {
         --password-file)
             compopt -o filenames 2>/dev/null || true
             COMPREPLY=($(compgen -f -- "$cur"))
+            return
+            ;;
+        --convert)
+            compopt -o filenames 2>/dev/null || true
+            COMPREPLY=($(compgen -d -- "$cur"))
             return
             ;;
         --rule | --quota | --mystery-name | --user | --password)
