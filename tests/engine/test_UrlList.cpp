@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -79,4 +81,73 @@ TEST(UrlList, AgreesWithALinearSearchUnderRandomEdits) {
             ASSERT_EQ(list.contains(probe), linearIndexOf(list, probe) >= 0);
         }
     }
+}
+
+// Long texts, many of them dropped again, make the list reuse and squeeze its
+// text buffer; every entry must still read back as stored, in order.
+TEST(UrlList, KeepsEveryEntryIntactWhileItsStorageIsReused) {
+    std::mt19937 rng(7);
+    std::vector<std::string> texts;
+    for (int i = 0; i < 300; ++i) {
+        std::string url = "http://host.test/" + std::string(rng() % 400, 'p') + "/page" +
+                          std::to_string(i) + ".html";
+        if (i % 3 == 0) url = LowerCase(url);
+        if (i % 3 == 1) url[7] = 'H';  // a case variant of a neighbour's host
+        texts.push_back(url);
+    }
+    texts.push_back("");
+    std::deque<std::string> model;
+    TUrlList list;
+    for (int step = 0; step < 20000; ++step) {
+        const std::string& text = texts[rng() % texts.size()];
+        switch (rng() % 6) {
+            case 0:
+            case 1:
+                list.push_back(text);
+                model.push_back(text);
+                break;
+            case 2:  // the queue's usual case: the newest entry leaves
+                if (!model.empty()) {
+                    list.erase(model.size() - 1);
+                    model.pop_back();
+                }
+                break;
+            case 3:
+                if (!model.empty()) {
+                    const std::size_t at = rng() % model.size();
+                    list.erase(at);
+                    model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
+                }
+                break;
+            case 4:
+                if (!model.empty()) {
+                    const std::size_t at = rng() % model.size();
+                    list.replace(at, text);
+                    model[at] = text;
+                }
+                break;
+            case 5:
+                list.pop_front();
+                if (!model.empty()) model.pop_front();
+                break;
+        }
+        if (step % 97 == 0) {
+            ASSERT_EQ(list.size(), model.size());
+            for (std::size_t i = 0; i < model.size(); ++i) ASSERT_EQ(list[i], model[i]) << i;
+            for (int probe = 0; probe < 20; ++probe) {
+                const std::string& t = texts[rng() % texts.size()];
+                ASSERT_EQ(list.IndexOf(t), linearIndexOf(list, t)) << "step " << step;
+                ASSERT_EQ(list.contains(LowerCase(t)), linearIndexOf(list, t) >= 0);
+            }
+        }
+    }
+    // An entry replaced by a copy of itself stays the same.
+    list.clear();
+    list.push_back("http://host.test/x.html");
+    list.replace(0, list.view(0));
+    EXPECT_EQ(list.front(), "http://host.test/x.html");
+    EXPECT_EQ(list.IndexOf("HTTP://HOST.TEST/X.HTML"), 0);
+    EXPECT_EQ(std::vector<std::string>(list.begin(), list.end()),
+              std::vector<std::string>{"http://host.test/x.html"});
+    EXPECT_THROW(list.at(1), std::out_of_range);
 }
