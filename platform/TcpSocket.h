@@ -74,6 +74,8 @@ private:
     void onReadable();
     void onWritable();
     void post(int event, int error);
+    void watchReadable(bool on);
+    void watchWritable(bool on);
     bool flush();  // false on a send error (lastError_ set)
 
     MessageReceiver& receiver_;
@@ -83,6 +85,7 @@ private:
     bool connecting_ = false;
     bool connected_ = false;
     bool closeReported_ = false;
+    bool readPosted_ = false;  // FD_READ posted, receive() not yet called
     int lastError_ = 0;
     std::string outgoing_;
     std::size_t outgoingSent_ = 0;
