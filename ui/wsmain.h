@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -19,7 +20,6 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
-class QTextEdit;
 class QToolButton;
 
 namespace engine {
@@ -170,7 +170,9 @@ public:
     QSpinBox* spnDiskQuota;
     QWidget* Panel1;
     QLabel* txtStatus;
-    QTextEdit* RichEdit1;
+    // A plain-text view: it lays out only the lines in sight, so a log of a
+    // hundred thousand lines costs no more per line than a short one.
+    QPlainTextEdit* RichEdit1;
     QLabel* lblFilestoProcess;
     QLabel* lblTotalDownloadSize;
     TAnimate* animProgress;
