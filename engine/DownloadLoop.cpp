@@ -13,6 +13,7 @@ void THvxEngine::SetUpObjectLists() {
     if (running_) return;
     running_ = true;
     redirectHops_.clear();
+    PrepareSaveFolder();
     Timer1.setEnabled(true);
     CreateObjectLists();
     ProcessFiles();
@@ -86,7 +87,7 @@ void THvxEngine::DownloadOtherFile(const std::string& url) {
         if (ConfirmFileSave(url) == kMaySave) {
             const std::string saveDirectory = platform::fs::expandHome(view_.SaveDirectory());
             const std::string directory = NormalisePath(LocalDirOf(url));
-            const std::string path = FilePath(directory, fileName);
+            const std::string path = LocalPathOf(url);
             if (!IsInsideDirectory(saveDirectory, path)) {
                 // Its local path would leave the save directory: the body is
                 // never asked for.
@@ -100,12 +101,14 @@ void THvxEngine::DownloadOtherFile(const std::string& url) {
                 sStatus = "Couldn't Create Directory:";
                 UpDateStatus(directory);
                 MoveURLtoErrorList(queuePosition(url));
+                CheckSaveFolder();
                 return;
             }
             if (DloadOtherFile(url, path)) {
                 MoveURL(queuePosition(url));
                 sStatus = "Saved";
                 UpDateStatus(url);
+                ReportRenamedFile(url);
                 iTotalBytes += FileSizeOf(path);
                 SavedList.push_back(path);
             } else {

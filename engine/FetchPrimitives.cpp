@@ -5,6 +5,7 @@
 #include "engine/wsmain.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
+#include "platform/PartialFile.h"
 
 namespace engine {
 
@@ -39,7 +40,21 @@ bool THvxEngine::DownloadHeader(const std::string& url) {
 bool THvxEngine::DownloadText(const std::string& url) { return fetch(FetchKind::Text, url, {}); }
 
 bool THvxEngine::DloadOtherFile(const std::string& url, const std::string& localPath) {
-    return fetch(FetchKind::File, url, localPath);
+    if (fetching_) return false;
+    // The body goes to a temporary file beside localPath and is moved there
+    // only when whole: a failed, cut or stopped transfer leaves the earlier
+    // file as it was.
+    int error = 0;
+    partialFile_ = platform::PartialFile::create(localPath, error);
+    if (!partialFile_) {
+        CheckSaveFolder();
+        return false;
+    }
+    bool result = fetch(FetchKind::File, url, partialFile_->tempPath());
+    if (result && partialFile_->commit() != 0) result = false;
+    // Removes the temporary file unless it was moved into place.
+    partialFile_.reset();
+    return result;
 }
 
 bool THvxEngine::fetch(FetchKind kind, const std::string& url, const std::string& localPath) {

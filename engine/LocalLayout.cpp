@@ -1,12 +1,14 @@
 #include "engine/LocalLayout.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
 
 #include "engine/JobView.h"
 #include "engine/ParseURLFns.h"
 #include "engine/wsmain.h"
 #include "platform/FileSystem.h"
+#include "platform/PartialFile.h"
 
 namespace engine {
 
@@ -14,8 +16,7 @@ namespace {
 
 std::string withoutFinalSlash(std::string text) {
     std::replace(text.begin(), text.end(), '\\', '/');
-    while (text.size() > 1 && text.back() == '/') text.pop_back();
-    if (text == "/") text.clear();
+    if (!text.empty() && text.back() == '/') text.pop_back();
     return text;
 }
 
@@ -83,40 +84,104 @@ bool IsInsideDirectory(std::string_view directory, std::string_view path) {
     return candidate.size() > base.size() && candidate.compare(0, base.size(), base) == 0;
 }
 
+std::string LocalFileName(std::string_view saveDirectory, std::string_view directory,
+                          std::string_view name) {
+    if (name == kLogFileName && NormalisePath(directory) == NormalisePath(saveDirectory))
+        return std::string(kRenamedSiteLogName);
+    return std::string(name);
+}
+
 // --- The engine's saving ---
 
 std::string THvxEngine::LocalDirOf(std::string_view url) const {
     return URLToLocalDir(platform::fs::expandHome(view_.SaveDirectory()), url);
 }
 
+std::string THvxEngine::LocalPathOf(const std::string& url) const {
+    // Where the file system will put it, so that the check for leaving the
+    // save directory and the folders created agree.
+    const std::string directory = NormalisePath(LocalDirOf(url));
+    return FilePath(directory, LocalFileName(platform::fs::expandHome(view_.SaveDirectory()),
+                                             directory, SplitURL(url).fileName));
+}
+
+std::string THvxEngine::ShownLocalPathOf(const std::string& url) const {
+    const std::string directory = LocalDirOf(url);
+    return FilePath(directory, LocalFileName(platform::fs::expandHome(view_.SaveDirectory()),
+                                             directory, SplitURL(url).fileName));
+}
+
+void THvxEngine::ReportRenamedFile(const std::string& url) {
+    const std::string directory = LocalDirOf(url);
+    const std::string fileName = SplitURL(url).fileName;
+    const std::string name =
+        LocalFileName(platform::fs::expandHome(view_.SaveDirectory()), directory, fileName);
+    if (name == fileName) return;
+    sStatus = "File saved to";
+    UpDateStatus(FilePath(directory, name));
+}
+
 bool THvxEngine::SaveFile(const std::string& url) {
     const std::string fileName = SplitURL(url).fileName;
-    // Written where the file system will put it, so the check below and the
-    // directories created agree.
-    const std::string directory = NormalisePath(LocalDirOf(url));
-    const std::string path = FilePath(directory, fileName);
+    const std::string builtDirectory = LocalDirOf(url);
+    const std::string directory = NormalisePath(builtDirectory);
+    const std::string path = LocalPathOf(url);
     // A URL whose ".." segments climb above the save directory is never written.
     if (fileName.empty() ||
         !IsInsideDirectory(platform::fs::expandHome(view_.SaveDirectory()), path))
         return false;
     if (!ForceDirectories(directory)) {
-        sStatus = "Error: Could not create path " + directory + "for";
+        sStatus = "Error: Could not create path " + builtDirectory + "for";
         UpDateStatus(url);
+        CheckSaveFolder();
         return false;
     }
-    const bool existed = platform::fs::fileExists(path);
-    const std::int64_t sizeBefore = existed ? platform::fs::fileSize(path) : -1;
-    if (!platform::fs::writeFile(path, MemoDownload)) {
-        // A page that did not fit (a full disk) is not left behind torn; a
-        // file that could not even be opened is someone else's and stays.
-        if (!existed || platform::fs::fileSize(path) != sizeBefore) platform::fs::removeFile(path);
+    // Written beside its final name and moved there only when whole: a page
+    // that does not fit (a full disk) leaves the earlier copy as it was.
+    int error = 0;
+    auto file = platform::PartialFile::create(path, error);
+    if (!file || !file->write(MemoDownload) || file->commit() != 0) {
+        CheckSaveFolder();
         return false;
     }
     sStatus = "File saved to";
-    UpDateStatus(path);
+    UpDateStatus(ShownLocalPathOf(url));
     iTotalBytes += FileSizeOf(path);
     SavedList.push_back(path);
     return true;
+}
+
+// --- The save folder ---
+
+void THvxEngine::PrepareSaveFolder() {
+    saveFolderError_ = 0;
+    const std::string folder = platform::fs::expandHome(view_.SaveDirectory());
+    if (platform::fs::isAbsolutePath(folder) && platform::fs::directoryExists(folder))
+        platform::removeLeftoverPartialFiles(folder);
+}
+
+void THvxEngine::CheckSaveFolder() {
+    if (saveFolderError_ != 0) return;
+    const std::string folder = platform::fs::expandHome(view_.SaveDirectory());
+    int error = platform::fs::createDirectoriesError(folder);
+    if (error == 0) error = platform::PartialFile::probeDirectory(folder);
+    // A full disk is the free-space test's business: the job goes on until
+    // that test stops it, and files that fit are still saved.
+    if (error == ENOSPC || error == EDQUOT) return;
+    saveFolderError_ = error;
+}
+
+std::string THvxEngine::SaveFolderFailure() const {
+    if (saveFolderError_ == 0) return {};
+    return "Cannot write to the save folder " + platform::fs::expandHome(view_.SaveDirectory()) +
+           ": " + platform::fs::errorText(saveFolderError_);
+}
+
+void THvxEngine::DiscardPartialFile() {
+    if (!partialFile_) return;
+    // The transfer cannot go on without its file.
+    Web1.Cancel();
+    partialFile_->discard();
 }
 
 }  // namespace engine

@@ -9,8 +9,9 @@
 // directory.
 namespace engine {
 
-// The save directory followed by the URL's directory path, neither with a
-// final "/" (a "\\" in the save directory is read as "/").
+// The save directory followed by the URL's directory path, each without one
+// final "/" (a "\\" in the save directory is read as "/"). Other repeated
+// slashes stay as the URL has them.
 std::string URLToLocalDir(std::string_view saveDirectory, std::string_view url);
 
 // The directory and the name joined by exactly one "/"; the name alone when the
@@ -31,5 +32,15 @@ std::string NormalisePath(std::string_view path);
 
 // True when path, once normalised, names something strictly below directory.
 bool IsInsideDirectory(std::string_view directory, std::string_view path);
+
+// What a site's file named like the status log, at the top of the save
+// directory, is saved as.
+inline constexpr std::string_view kRenamedSiteLogName = "downloads-1.log";
+
+// The name a site's file is saved under in directory: its own, except that the
+// status log's name at the top of the save directory becomes
+// kRenamedSiteLogName, so that the log never overwrites the site's file.
+std::string LocalFileName(std::string_view saveDirectory, std::string_view directory,
+                          std::string_view name);
 
 }  // namespace engine

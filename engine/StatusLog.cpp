@@ -1,7 +1,5 @@
 #include "engine/StatusLog.h"
 
-#include <algorithm>
-
 #include "engine/JobView.h"
 #include "platform/FileSystem.h"
 
@@ -11,30 +9,22 @@ namespace {
 
 constexpr std::int64_t kBytesPerKB = 1024;
 
-// The pane shows one line per line: a text with line breaks in it (a URL cut
-// from a broken page may hold one) becomes several pane lines, as the widget
-// would show it.
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string current;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(std::move(current));
-            current.clear();
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+// One pane line is one log line: a CR or LF inside a text (a URL cut from a
+// broken or hostile page may hold them) is shown escaped, so that no page can
+// write lines of its choosing into the record.
+std::string escapeLineBreaks(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c == '\r') {
+            out += "%0D";
+        } else if (c == '\n') {
+            out += "%0A";
         } else {
-            current += c;
+            out += c;
         }
     }
-    lines.push_back(std::move(current));
-    return lines;
-}
-
-std::string withoutLineBreaks(std::string text) {
-    std::replace(text.begin(), text.end(), '\r', ' ');
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    return text;
+    return out;
 }
 
 }  // namespace
@@ -48,14 +38,13 @@ std::string TStatusLog::totalSizeLabel(std::int64_t totalBytes) {
 }
 
 void TStatusLog::appendToPane(const std::string& text, LineKind kind) {
-    for (auto& line : splitLines(text)) {
-        if (kind == LineKind::Heading) {
-            view_.AppendLogHeading(line);
-        } else {
-            view_.AppendLogLine(line);
-        }
-        pane_.push_back(std::move(line));
+    std::string line = escapeLineBreaks(text);
+    if (kind == LineKind::Heading) {
+        view_.AppendLogHeading(line);
+    } else {
+        view_.AppendLogLine(line);
     }
+    pane_.push_back(std::move(line));
 }
 
 void TStatusLog::resetPane() {
@@ -69,15 +58,15 @@ void TStatusLog::AddLine(const std::string& line) { appendToPane(line, LineKind:
 void TStatusLog::AddHeading(const std::string& line) { appendToPane(line, LineKind::Heading); }
 
 void TStatusLog::AddLineBoldTail(const std::string& plain, const std::string& boldTail) {
-    std::string head = withoutLineBreaks(plain);
-    std::string tail = withoutLineBreaks(boldTail);
+    std::string head = escapeLineBreaks(plain);
+    std::string tail = escapeLineBreaks(boldTail);
     view_.AppendLogLineBoldTail(head, tail);
     pane_.push_back(head + tail);
 }
 
 void TStatusLog::Update(const std::string& status, const std::string& text,
                         std::int64_t totalBytes) {
-    const std::string line = status + " " + text;
+    const std::string line = escapeLineBreaks(status + " " + text);
     view_.SetStatusCaption(line);
 
     appendToPane(line, LineKind::Plain);

@@ -21,10 +21,10 @@ public:
     explicit TStatusLog(TJobView& view) : view_(view) {}
 
     // The status update: status, a blank and text become the status caption and
-    // a pane line, the save directory gets its trailing "/" and is created when
-    // missing, the pane is written to the log file, and the size label shows
-    // totalBytes in kilobytes. A log that cannot be written costs the pane its
-    // history; the update goes on.
+    // one pane line (CR and LF shown as %0D and %0A), the save directory gets
+    // its trailing "/" and is created when missing, the pane is written to the
+    // log file, and the size label shows totalBytes in kilobytes. A log that cannot be written
+    // costs the pane its history; the update goes on.
     void Update(const std::string& status, const std::string& text, std::int64_t totalBytes);
 
     // Pane lines that are not status lines (the watchdog's, the summary). They

@@ -27,6 +27,9 @@ bool THvxEngine::StopCondition() {
     bool stop = false;
     platform::Dialogs& dialogs = view_.Dialogs();
 
+    // Every later file would fail the same way; the summary tells why.
+    if (SaveFolderFailed()) return true;
+
     if (iTotalBytes >= iDiskFree - kDiskReserveBytes) {
         dialogs.messageBox(kCaption, "Process Stopped: Low on DiskSpace.",
                            platform::DialogKind::Error, platform::kButtonOk);
@@ -107,14 +110,24 @@ void THvxEngine::Timer1Timer() {
 
 void THvxEngine::EndStatus() {
     view_.ShowFinishedControls();
+    if (SaveFolderFailed()) {
+        view_.Dialogs().messageBox(kCaption, SaveFolderFailure() + ".", platform::DialogKind::Error,
+                                   platform::kButtonOk);
+    }
     statusLog_.AddLine("");
     statusLog_.AddHeading("Download Summary:");
     statusLog_.AddLine("");
     statusLog_.AddLine("Total Files Downloaded: " + std::to_string(SavedList.size()));
     statusLog_.AddLine("Total Size of Downloaded Files: " + std::to_string(iTotalBytes) +
                        " bytes.");
-    statusLog_.AddLineBoldTail("All downloaded files are stored in or under ",
-                               view_.SaveDirectory());
+    if (SaveFolderFailed()) {
+        // The summary must not claim the files are there: it names the folder
+        // and the reason instead.
+        statusLog_.AddLine(SaveFolderFailure());
+    } else {
+        statusLog_.AddLineBoldTail("All downloaded files are stored in or under ",
+                                   view_.SaveDirectory());
+    }
     statusLog_.AddLine("");
     view_.SetLogReadOnly();
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -10,6 +11,7 @@
 #include "engine/StatusLog.h"
 #include "engine/UrlList.h"
 #include "http/Web.h"
+#include "platform/PartialFile.h"
 #include "platform/Timer.h"
 
 namespace platform {
@@ -133,6 +135,29 @@ public:
     std::string LocalDirOf(std::string_view url) const;
     // Writes the page buffer to the URL's local path; counts and lists it.
     bool SaveFile(const std::string& url);
+    // Where the file of a URL is written: its local directory with "." and ".."
+    // segments and repeated "/" resolved, and its file name, which a site file
+    // named like the status log at the top of the save directory does not keep.
+    std::string LocalPathOf(const std::string& url) const;
+    // The same path as status lines show it, built from the URL's own text.
+    std::string ShownLocalPathOf(const std::string& url) const;
+    // After "Saved" for another file: a "File saved to" line when it was saved
+    // under a name other than its own.
+    void ReportRenamedFile(const std::string& url);
+
+    // Job start: removes the temporary files a crashed run left below the save
+    // directory.
+    void PrepareSaveFolder();
+    // After a save failed: when the save directory itself cannot be created or
+    // written, the job ends at its next stop test.
+    void CheckSaveFolder();
+    bool SaveFolderFailed() const { return saveFolderError_ != 0; }
+    // "Cannot write to the save folder <folder>: <reason>", or empty.
+    std::string SaveFolderFailure() const;
+    // For a front end that ends the program during a transfer (a second
+    // Ctrl-C): cancels the transfer and removes its temporary file, so that
+    // nothing but the earlier copy remains under the file's name.
+    void DiscardPartialFile();
 
     // --- Stop conditions, watchdog and summary (StopConditions.cpp) ---
 
@@ -207,6 +232,9 @@ private:
     bool pageTooLarge_ = false;                          // the current page outgrew kMaxPageBytes
     std::int64_t bodyBytes_ = 0;                         // body bytes of the current transfer
     std::unordered_map<std::string, int> redirectHops_;  // queued target -> hops so far
+
+    std::unique_ptr<platform::PartialFile> partialFile_;  // the running file transfer's
+    int saveFolderError_ = 0;                             // errno: save directory unwritable
 };
 
 }  // namespace engine

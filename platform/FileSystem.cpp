@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QFile>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace platform::fs {
 
@@ -51,7 +51,8 @@ std::optional<std::int64_t> freeSpace(const std::string& path) {
     for (int depth = 0; depth < 4096; ++depth) {
         struct statvfs info {};
         if (::statvfs(p.c_str(), &info) == 0) {
-            return static_cast<std::int64_t>(info.f_bavail) * static_cast<std::int64_t>(info.f_frsize);
+            return static_cast<std::int64_t>(info.f_bavail) *
+                   static_cast<std::int64_t>(info.f_frsize);
         }
         if (errno != ENOENT && errno != ENOTDIR) return std::nullopt;
         std::string parent = parentOf(p);
@@ -71,12 +72,25 @@ bool fileExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool createDirectories(const std::string& path) {
-    if (path.empty()) return false;
-    if (directoryExists(path)) return true;
-    QDir().mkpath(QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size())));
-    return directoryExists(path);
+bool createDirectories(const std::string& path) { return createDirectoriesError(path) == 0; }
+
+int createDirectoriesError(const std::string& path) {
+    if (path.empty()) return ENOENT;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (errno != ENOENT) return errno;
+    // Each missing parent first, then the folder itself.
+    const std::string parent = parentOf(path);
+    if (parent != path && parent != ".") {
+        if (const int error = createDirectoriesError(parent); error != 0) return error;
+    }
+    if (::mkdir(path.c_str(), 0777) == 0) return 0;
+    const int error = errno;
+    // Someone else may have made it meanwhile.
+    return directoryExists(path) ? 0 : error;
 }
+
+std::string errorText(int error) { return std::strerror(error); }
 
 std::int64_t fileSize(const std::string& path) {
     struct stat st {};
@@ -95,14 +109,22 @@ bool appendToFile(const std::string& path, std::string_view data) {
 }
 
 std::string tempDirectory() {
-    std::string dir = QDir::tempPath().toLocal8Bit().toStdString();
-    if (dir.empty() || dir.back() != '/') dir += '/';
+    const char* fromEnvironment = std::getenv("TMPDIR");
+    std::string dir = fromEnvironment != nullptr && isAbsolutePath(fromEnvironment)
+                          ? std::string(fromEnvironment)
+                          : std::string("/tmp");
+    if (dir.back() != '/') dir += '/';
     return dir;
 }
 
 std::string expandHome(const std::string& path) {
     if (path == "~" || path.rfind("~/", 0) == 0) {
-        std::string home = QDir::homePath().toLocal8Bit().toStdString();
+        const char* fromEnvironment = std::getenv("HOME");
+        // Qt asks the password database when HOME is unset; its answer is a
+        // system path, ASCII in practice.
+        const std::string home = fromEnvironment != nullptr && *fromEnvironment != '\0'
+                                     ? std::string(fromEnvironment)
+                                     : QDir::homePath().toStdString();
         return home + path.substr(1);
     }
     return path;

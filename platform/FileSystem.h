@@ -16,9 +16,16 @@ std::optional<std::int64_t> freeSpace(const std::string& path);
 bool directoryExists(const std::string& path);
 bool fileExists(const std::string& path);
 
-// Creates the directory and every missing parent. True when the directory
-// exists afterwards.
+// Creates the directory and every missing parent, each named by the path's
+// own bytes (no conversion to Unicode: a folder name need not be UTF-8). True
+// when the directory exists afterwards.
 bool createDirectories(const std::string& path);
+// The same; 0 when the directory exists afterwards, else the errno of the step
+// that failed (ENOTDIR when a file stands where a folder must be).
+int createDirectoriesError(const std::string& path);
+
+// The system's text for an errno value ("Permission denied").
+std::string errorText(int error);
 
 // Size of a regular file in bytes, or -1 when it cannot be read.
 std::int64_t fileSize(const std::string& path);
@@ -33,10 +40,10 @@ bool writeFile(const std::string& path, std::string_view data);
 // False when the file cannot be opened or not every byte was written.
 bool appendToFile(const std::string& path, std::string_view data);
 
-// The temporary directory, with a trailing "/".
+// The temporary directory (TMPDIR, else /tmp), with a trailing "/".
 std::string tempDirectory();
 
-// A leading "~/" (or a lone "~") becomes the home folder.
+// A leading "~/" (or a lone "~") becomes the home folder (HOME's bytes).
 std::string expandHome(const std::string& path);
 
 bool isAbsolutePath(const std::string& path);

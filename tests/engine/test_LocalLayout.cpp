@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <string>
 
@@ -34,7 +35,10 @@ INSTANTIATE_TEST_SUITE_P(
                       LocalDirCase{"/sites", "http://host.test/docs/", "/sites/docs"},
                       LocalDirCase{"/sites/", "http://other.test:8080/docs/x.gif", "/sites/docs"},
                       LocalDirCase{"/Sites/Mixed/", "http://host.test/a.b/c", "/Sites/Mixed/a.b"},
-                      LocalDirCase{"\\sites\\", "http://host.test/x/y.html", "/sites/x"}));
+                      LocalDirCase{"\\sites\\", "http://host.test/x/y.html", "/sites/x"},
+                      // One final slash goes; other repeated ones stay as the URL has them.
+                      LocalDirCase{"/sites/", "http://host.test//x//a.html", "/sites//x/"},
+                      LocalDirCase{"/sites//", "http://host.test/a//b/c.html", "/sites//a//b"}));
 
 TEST(FilePath, JoinsWithExactlyOneSlash) {
     EXPECT_EQ(FilePath("/a/b", "c.html"), "/a/b/c.html");
@@ -73,6 +77,29 @@ INSTANTIATE_TEST_SUITE_P(Escape, InsideTable,
                                            InsideCase{"/s/site/", "/s/sitemap/x.html", false},
                                            InsideCase{"/s/site/", "/s/site", false},
                                            InsideCase{"/s/site/", "/s/site/..", false}));
+
+struct SiteNameCase {
+    const char* directory;
+    const char* name;
+    const char* savedAs;
+};
+
+class LocalFileNameTable : public ::testing::TestWithParam<SiteNameCase> {};
+
+TEST_P(LocalFileNameTable, OnlyTheStatusLogsOwnPlaceIsAvoided) {
+    const SiteNameCase& c = GetParam();
+    EXPECT_EQ(LocalFileName("/s/site/", c.directory, c.name), c.savedAs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StatusLog, LocalFileNameTable,
+    ::testing::Values(SiteNameCase{"/s/site", "downloads.log", "downloads-1.log"},
+                      SiteNameCase{"/s/site/", "downloads.log", "downloads-1.log"},
+                      SiteNameCase{"/s//site", "downloads.log", "downloads-1.log"},
+                      SiteNameCase{"/s/site/sub", "downloads.log", "downloads.log"},
+                      SiteNameCase{"/s/site", "Downloads.log", "Downloads.log"},
+                      SiteNameCase{"/s/site", "downloads.log.html", "downloads.log.html"},
+                      SiteNameCase{"/s/site", "index.html", "index.html"}));
 
 TEST(FileSizeOf, ZeroForAMissingFile) {
     QTemporaryDir tmp;
@@ -120,6 +147,64 @@ TEST_F(SaveFileTest, ALaterPageWithTheSameLocalPathReplacesTheFile) {
     EXPECT_EQ(testsupport::readFile(view.saveDirectory + "index.html"), "second");
 }
 
+TEST_F(SaveFileTest, FileSavedToShowsThePathAsBuiltFromTheUrl) {
+    engine.MemoDownload = "doubled";
+    ASSERT_TRUE(engine.SaveFile("http://host.test//x//a.html"));
+    EXPECT_EQ(view.logLines.back(), "File saved to " + view.saveDirectory + "/x/a.html")
+        << "the save directory's slash, then the URL's own";
+    EXPECT_EQ(testsupport::readFile(view.saveDirectory + "x/a.html"), "doubled");
+    EXPECT_EQ(engine.SavedList[0], view.saveDirectory + "x/a.html") << "where it is on disk";
+}
+
+TEST_F(SaveFileTest, PathBytesAreKeptAsTheyAre) {
+    engine.MemoDownload = "latin";
+    ASSERT_TRUE(engine.SaveFile("http://host.test/caf\xE9/r\xE9sum\xE9.html"));
+    const std::string path = view.saveDirectory + "caf\xE9/r\xE9sum\xE9.html";
+    EXPECT_EQ(testsupport::readFile(path), "latin");
+    EXPECT_EQ(view.logLines.back(), "File saved to " + path);
+}
+
+TEST_F(SaveFileTest, SiteFileInTheStatusLogsPlaceIsSavedUnderAnotherName) {
+    engine.MemoDownload = "site log";
+    ASSERT_TRUE(engine.SaveFile("http://host.test/downloads.log"));
+    EXPECT_EQ(view.logLines.back(), "File saved to " + view.saveDirectory + "downloads-1.log");
+    EXPECT_EQ(testsupport::readFile(view.saveDirectory + "downloads-1.log"), "site log");
+    EXPECT_EQ(testsupport::readFile(view.saveDirectory + "downloads.log"), view.logText());
+}
+
+TEST_F(SaveFileTest, ReplacingAnEarlierCopyLeavesNoTemporaryFile) {
+    testsupport::writeFile(view.saveDirectory + "a/page.html", "earlier");
+    engine.MemoDownload = "later";
+    ASSERT_TRUE(engine.SaveFile("http://host.test/a/page.html"));
+    EXPECT_EQ(testsupport::readFile(view.saveDirectory + "a/page.html"), "later");
+    EXPECT_EQ(QDir(QString::fromStdString(view.saveDirectory + "a"))
+                  .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"page.html"});
+}
+
+TEST_F(SaveFileTest, AFolderInTheFilesPlaceFailsAndIsLeftAlone) {
+    ASSERT_TRUE(platform::fs::createDirectories(view.saveDirectory + "page.html/inner"));
+    engine.MemoDownload = "x";
+    EXPECT_FALSE(engine.SaveFile("http://host.test/page.html"));
+    EXPECT_TRUE(platform::fs::directoryExists(view.saveDirectory + "page.html/inner"));
+    EXPECT_EQ(QDir(QString::fromStdString(view.saveDirectory))
+                  .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{});
+    EXPECT_FALSE(engine.SaveFolderFailed()) << "the save folder itself can be written";
+}
+
+TEST_F(SaveFileTest, ASaveFolderThatIsAFileIsNamedWithItsReason) {
+    std::string folder = view.saveDirectory;
+    folder.pop_back();
+    testsupport::writeFile(folder, "a file");
+    engine.MemoDownload = "x";
+    EXPECT_FALSE(engine.SaveFile("http://host.test/page.html"));
+    EXPECT_TRUE(engine.SaveFolderFailed());
+    EXPECT_EQ(engine.SaveFolderFailure(),
+              "Cannot write to the save folder " + view.saveDirectory + ": Not a directory");
+    EXPECT_TRUE(engine.StopCondition()) << "the job ends at its next stop test";
+}
+
 TEST_F(SaveFileTest, AFileWhereADirectoryMustGoFailsWithThePathPhrase) {
     engine.MemoDownload = "x";
     ASSERT_TRUE(platform::fs::createDirectories(view.saveDirectory));
@@ -129,6 +214,9 @@ TEST_F(SaveFileTest, AFileWhereADirectoryMustGoFailsWithThePathPhrase) {
                                         "blockedfor http://host.test/blocked/page.html");
     EXPECT_TRUE(engine.SavedList.empty());
     EXPECT_EQ(engine.iTotalBytes, 0);
+    EXPECT_FALSE(engine.SaveFolderFailed()) << "only a subfolder is blocked";
+    engine.iDiskFree = std::int64_t{1} << 40;
+    EXPECT_FALSE(engine.StopCondition());
 }
 
 TEST_F(SaveFileTest, NothingIsWrittenAboveTheSaveDirectory) {

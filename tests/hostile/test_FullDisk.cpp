@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 
+#include <QDirIterator>
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
@@ -95,4 +96,29 @@ TEST(FullDisk, FilesThatDoNotFitFailTheLogGoesOnAndTheCrawlEnds) {
         at = end + 2;
     }
     EXPECT_TRUE(c.filesOutsideSaveDir().empty());
+}
+
+TEST(FullDisk, APageAndAFileThatDoNotFitLeaveTheirEarlierCopies) {
+    Crawl c;
+    SmallDisk disk(c.root() + "/inside");
+    if (!disk.mounted())
+        GTEST_SKIP() << "cannot mount a small tmpfs here (" << disk.error()
+                     << "); the full-disk case needs root and a kernel that allows the mount";
+    const std::string earlier = "<html>the earlier copy</html>";
+    testsupport::writeFile(c.saveDir() + "site/big.html", earlier);
+    testsupport::writeFile(c.saveDir() + "site/big.gif", earlier);
+    c.site.at("/site/index.html").page("<a href=\"big.gif\">x</a>\n<a href=\"big.html\">x</a>\n");
+    c.site.at("/site/big.html").page("<html>" + std::string(1200 * 1024, 'h') + "</html>");
+    c.site.at("/site/big.gif").page(std::string(1200 * 1024, 'g'), "image/gif");
+
+    ASSERT_TRUE(c.run("/site/index.html"));
+
+    EXPECT_TRUE(c.logged("Error: Could not Save File", c.url("/site/big.html")));
+    EXPECT_TRUE(c.logged("Error: Couldn't download", c.url("/site/big.gif")));
+    EXPECT_EQ(testsupport::readFile(c.saveDir() + "site/big.html"), earlier);
+    EXPECT_EQ(testsupport::readFile(c.saveDir() + "site/big.gif"), earlier);
+    EXPECT_FALSE(c.engine->SaveFolderFailed()) << "a full disk is not an unwritable folder";
+    QDirIterator it(QString::fromStdString(c.root()), QDir::Files | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) EXPECT_FALSE(it.next().contains(".harvex-")) << "a temporary file left";
 }

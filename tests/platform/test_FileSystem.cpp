@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
+#include <cerrno>
 
 #include "platform/FileSystem.h"
+#include "platform/PartialFile.h"
 #include "tests/support/Peers.h"
 
 using namespace platform;
@@ -21,6 +24,72 @@ TEST(FileSystem, CreationFailsBelowAFile) {
     std::string file = tmp.path().toStdString() + "/plain";
     testsupport::writeFile(file, "x");
     EXPECT_FALSE(fs::createDirectories(file + "/sub"));
+}
+
+TEST(FileSystem, FolderNamesAreTheirBytesNotUnicode) {
+    QTemporaryDir tmp;
+    const std::string root = tmp.path().toStdString();
+    const std::string latin = root + "/caf\xE9/\xFF\xFE";
+    ASSERT_TRUE(fs::createDirectories(latin));
+    EXPECT_TRUE(fs::directoryExists(latin));
+    EXPECT_FALSE(fs::directoryExists(root + "/caf\xEF\xBF\xBD")) << "no replacement character";
+}
+
+TEST(FileSystem, CreationErrorsNameTheirReason) {
+    QTemporaryDir tmp;
+    const std::string file = tmp.path().toStdString() + "/plain";
+    testsupport::writeFile(file, "x");
+    EXPECT_EQ(fs::createDirectoriesError(file), ENOTDIR);
+    EXPECT_EQ(fs::createDirectoriesError(file + "/sub/deeper"), ENOTDIR);
+    EXPECT_EQ(fs::createDirectoriesError(tmp.path().toStdString() + "/new/one"), 0);
+    EXPECT_EQ(fs::errorText(ENOTDIR), "Not a directory");
+}
+
+TEST(PartialFile, CommitReplacesTheFinalFileDiscardLeavesItAsItWas) {
+    QTemporaryDir tmp;
+    const std::string final = tmp.path().toStdString() + "/page.html";
+    testsupport::writeFile(final, "earlier");
+    int error = 0;
+    {
+        auto file = PartialFile::create(final, error);
+        ASSERT_TRUE(file) << fs::errorText(error);
+        EXPECT_TRUE(isPartialFileName(file->tempPath().substr(file->tempPath().rfind('/') + 1)));
+        ASSERT_TRUE(file->write("torn"));
+        EXPECT_EQ(testsupport::readFile(final), "earlier") << "untouched while written";
+    }
+    EXPECT_EQ(testsupport::readFile(final), "earlier") << "dropped without a commit";
+    auto file = PartialFile::create(final, error);
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(file->write("later"));
+    EXPECT_EQ(file->commit(), 0);
+    EXPECT_EQ(testsupport::readFile(final), "later");
+    EXPECT_FALSE(fs::fileExists(file->tempPath()));
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"page.html"});
+}
+
+TEST(PartialFile, LeftoversAreRemovedUnlessAProgramHoldsThem) {
+    QTemporaryDir tmp;
+    const std::string root = tmp.path().toStdString();
+    testsupport::writeFile(root + "/a/b/.harvex-Q1w2E3.part", "crashed");
+    testsupport::writeFile(root + "/.harvex-Q1w2E3.part.keep", "not ours");
+    testsupport::writeFile(root + "/.harvex-Q1w2E.part", "not ours");
+    int error = 0;
+    auto held = PartialFile::create(root + "/a/held.gif", error);
+    ASSERT_TRUE(held);
+    EXPECT_EQ(removeLeftoverPartialFiles(root), 1);
+    EXPECT_FALSE(fs::fileExists(root + "/a/b/.harvex-Q1w2E3.part"));
+    EXPECT_TRUE(fs::fileExists(root + "/.harvex-Q1w2E3.part.keep"));
+    EXPECT_TRUE(fs::fileExists(root + "/.harvex-Q1w2E.part"));
+    EXPECT_TRUE(fs::fileExists(held->tempPath()));
+}
+
+TEST(PartialFile, AFolderThatTakesNoFileGivesItsReason) {
+    QTemporaryDir tmp;
+    const std::string file = tmp.path().toStdString() + "/plain";
+    testsupport::writeFile(file, "x");
+    EXPECT_EQ(PartialFile::probeDirectory(file), ENOTDIR);
+    EXPECT_EQ(PartialFile::probeDirectory(tmp.path().toStdString()), 0);
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"plain"});
 }
 
 TEST(FileSystem, FileSizeIs64BitAndMinusOneWhenMissing) {
