@@ -14,8 +14,8 @@ packages=(
   nginx-light dnsmasq-base python3-aiosmtpd tinyproxy apache2-utils
   # windows under a virtual display, screenshots
   xvfb xauth x11-utils imagemagick xdotool
-  # benchmark peers
-  curl wget httrack time bc
+  # benchmark peers and tools (strace counts system calls per saved file)
+  curl wget httrack time bc strace
 )
 
 missing=()
