@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "engine/AllowedFiles.h"
+#include "engine/KnownFolders.h"
 #include "engine/StatusLog.h"
 #include "engine/UrlList.h"
 #include "http/Web.h"
@@ -232,6 +233,7 @@ private:
     bool pageTooLarge_ = false;                          // the current page outgrew kMaxPageBytes
     std::int64_t bodyBytes_ = 0;                         // body bytes of the current transfer
     std::unordered_map<std::string, int> redirectHops_;  // queued target -> hops so far
+    TKnownFolders knownFolders_;  // folders under the save folder seen to exist
 
     std::unique_ptr<platform::PartialFile> partialFile_;  // the running file transfer's
     int saveFolderError_ = 0;                             // errno: save directory unwritable
