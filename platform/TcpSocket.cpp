@@ -9,12 +9,19 @@
 #include <unistd.h>
 
 #include <QSocketNotifier>
+#include <atomic>
 #include <cerrno>
 
 #include "platform/MessageReceiver.h"
 #include "platform/SocketErrors.h"
 
 namespace platform {
+
+namespace {
+std::atomic<std::uint64_t> sendCallCount{0};
+}  // namespace
+
+std::uint64_t TcpSocket::sendCalls() { return sendCallCount.load(std::memory_order_relaxed); }
 
 TcpSocket::TcpSocket(MessageReceiver& receiver, unsigned message, std::uintptr_t tag)
     : receiver_(receiver), message_(message), tag_(tag) {}
@@ -137,6 +144,7 @@ void TcpSocket::onReadable() {
 
 bool TcpSocket::flush() {
     while (outgoingSent_ < outgoing_.size()) {
+        sendCallCount.fetch_add(1, std::memory_order_relaxed);
         ssize_t n = ::send(fd_, outgoing_.data() + outgoingSent_, outgoing_.size() - outgoingSent_,
                            MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n >= 0) {

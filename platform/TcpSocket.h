@@ -66,6 +66,10 @@ public:
     // Stops the notifications and closes the socket. Safe to call twice.
     void close();
 
+    // Send system calls made by every socket of the process so far (tests and
+    // benchmarks count them).
+    static std::uint64_t sendCalls();
+
     bool isOpen() const { return fd_ >= 0; }
     bool connected() const { return connected_; }
     int lastError() const { return lastError_; }
