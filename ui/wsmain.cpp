@@ -393,6 +393,8 @@ void TFormHVXLoader::buildPage6() {
     RichEdit1 = named(new QPlainTextEdit(Panel1), "RichEdit1");
     RichEdit1->setGeometry(4, 20, 510, 162);
     RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A log has nothing to undo; the history would keep a copy of every line.
+    RichEdit1->setUndoRedoEnabled(false);
     RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     lblFilestoProcess =
@@ -576,7 +578,15 @@ void TFormHVXLoader::SetStatusCaption(const std::string& text) {
 }
 
 void TFormHVXLoader::appendLog(const QString& plain, const QString& bold, bool heading) {
-    QTextCursor cursor(RichEdit1->document());
+    // The document holds the line at once; its layout and the scrolling wait
+    // for the end of the turn, so that a burst of lines costs one of each.
+    if (!logBatch_) {
+        logBatch_ = std::make_unique<QTextCursor>(RichEdit1->document());
+        logBatch_->beginEditBlock();
+        QMetaObject::invokeMethod(
+            this, [this] { endLogBatch(); }, Qt::QueuedConnection);
+    }
+    QTextCursor& cursor = *logBatch_;
     cursor.movePosition(QTextCursor::End);
     // Every line but the first opens a new block.
     if (RichEdit1->property("hasLines").toBool()) cursor.insertBlock();
@@ -595,6 +605,12 @@ void TFormHVXLoader::appendLog(const QString& plain, const QString& bold, bool h
             cursor.insertText(bold, format);
         }
     }
+}
+
+void TFormHVXLoader::endLogBatch() {
+    if (!logBatch_) return;
+    logBatch_->endEditBlock();
+    logBatch_.reset();
     RichEdit1->verticalScrollBar()->setValue(RichEdit1->verticalScrollBar()->maximum());
 }
 
@@ -611,6 +627,7 @@ void TFormHVXLoader::AppendLogLineBoldTail(const std::string& plain, const std::
 }
 
 void TFormHVXLoader::ClearLog() {
+    endLogBatch();
     RichEdit1->clear();
     RichEdit1->setProperty("hasLines", false);
 }

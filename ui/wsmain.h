@@ -2,6 +2,7 @@
 
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QTextCursor>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -202,6 +203,7 @@ private:
     void buildPage6();
     void everythingKeepsTheOthers();
     void appendLog(const QString& plain, const QString& bold, bool heading);
+    void endLogBatch();
 
     std::unique_ptr<engine::THvxEngine> engine_;
     std::unique_ptr<platform::QtDialogs> ownDialogs_;
@@ -209,6 +211,9 @@ private:
     QPointer<TfrmPopDet> frmPopDet_;
     platform::HelpViewer help_;
     bool jobRunning_ = false;
+    // Lines added to the log pane within one turn of the event loop form one
+    // edit of its document: laid out and scrolled to once, when the turn ends.
+    std::unique_ptr<QTextCursor> logBatch_;
 };
 
 }  // namespace ui
