@@ -5,6 +5,7 @@
 #include "engine/wsmain.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderProbe.h"
 
 namespace engine {
 
@@ -17,12 +18,17 @@ constexpr const char* kInvalidDrive =
 constexpr const char* kMustStartWithHttp =
     "The Web site you are downloading must start with \"http://\"";
 
+std::string cannotWriteText(const std::string& reason) {
+    return "The Directory you have specified can not be created or written to (" + reason +
+           "). Please specify another.";
+}
+
 }  // namespace
 
-bool CheckStartPage(THvxEngine& engine) {
+StartPageFindings ValidateStartPage(THvxEngine& engine) {
     TJobView& view = engine.view();
     platform::Dialogs& dialogs = view.Dialogs();
-    bool allowChange = true;
+    StartPageFindings findings;
 
     const std::string directory = view.SaveDirectory();
     const std::string startURL = view.StartURL();
@@ -33,19 +39,25 @@ bool CheckStartPage(THvxEngine& engine) {
         if (!engine.MeasureDiskFree()) {
             dialogs.messageBox(kCaption, kInvalidDrive, platform::DialogKind::Error,
                                platform::kButtonOk);
-            allowChange = false;
+            findings.invalidDrive = true;
+        } else if (auto reason = platform::fs::folderUnusableReason(expanded)) {
+            // Free space is read from the nearest existing ancestor, which may be a
+            // file or a read-only or pseudo file system: the copy would save nothing.
+            dialogs.messageBox(kCaption, cannotWriteText(*reason), platform::DialogKind::Error,
+                               platform::kButtonOk);
+            findings.folderNotWritable = true;
         }
     } else {
         dialogs.messageBox(kCaption, kBlankBoxes, platform::DialogKind::Error, platform::kButtonOk);
-        allowChange = false;
+        findings.blankBoxes = true;
     }
 
     if (LowerCase(SplitURL(startURL).protocol) != "http://") {
         dialogs.messageBox(kCaption, kMustStartWithHttp, platform::DialogKind::Information,
                            platform::kButtonOk);
-        allowChange = false;
+        findings.notHttp = true;
     }
-    return allowChange;
+    return findings;
 }
 
 }  // namespace engine

@@ -16,6 +16,11 @@ packages=(
   xvfb xauth x11-utils imagemagick xdotool
   # benchmark peers and tools (strace counts system calls per saved file)
   curl wget httrack time bc strace
+  # the Debian package and its checks (install and package tests)
+  dpkg-dev fakeroot file binutils lintian desktop-file-utils appstream man-db groff-base
+  gzip bash zsh
+  # drawing the artwork (resources/tools/make_artwork.cpp)
+  qt6-svg-dev
 )
 
 missing=()

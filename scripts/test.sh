@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Harvex and runs the whole test suite, then
-# runs it again built with AddressSanitizer and UndefinedBehaviorSanitizer, then
-# gives every fuzz target a short run. Fails when any test fails or any
-# sanitizer reports.
+# builds the Debian package and tries it as a user would (installed with apt,
+# run, purged), then runs the suite again built with AddressSanitizer and
+# UndefinedBehaviorSanitizer, then gives every fuzz target a short run. Fails
+# when any test fails or any sanitizer reports.
 #
-# HARVEX_TEST_STAGES chooses the stages (default "normal sanitize fuzz");
+# HARVEX_TEST_STAGES chooses the stages (default "normal package sanitize fuzz");
 # arguments are passed to the normal stage's ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-stages=${HARVEX_TEST_STAGES:-normal sanitize fuzz}
+stages=${HARVEX_TEST_STAGES:-normal package sanitize fuzz}
 
 scripts/install-deps.sh
 
@@ -26,6 +27,10 @@ for stage in $stages; do
       echo "== Test suite"
       scripts/build.sh
       (cd "${HARVEX_BUILD_DIR:-build}" && ctest --output-on-failure --timeout 600 -j2 "$@")
+      ;;
+    package)
+      echo "== Debian package: built, installed with apt, run, purged"
+      scripts/test-package.sh
       ;;
     sanitize)
       echo "== Test suite under AddressSanitizer and UndefinedBehaviorSanitizer"

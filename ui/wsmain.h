@@ -69,6 +69,7 @@ public:
     static constexpr int kClientWidth = 534;
     static constexpr int kClientHeight = 353;
     static constexpr int kMaxQuotaMB = 10000;
+    static constexpr int kMinQuotaMB = 1;
 
     explicit TFormHVXLoader(QWidget* parent = nullptr);
     ~TFormHVXLoader() override;
@@ -121,7 +122,8 @@ public:
     void WizardPage2PageNext(bool& allowChange);
     void WizardPage3PageNext();
     void WizardPage4PageBack();
-    void WizardPage5PageNext() {}
+    // A checked limit must be at least one megabyte.
+    void WizardPage5PageNext(bool& allowChange);
     void Wizard1Finish();
     void Wizard1Cancel();
     void Wizard1Help() {}
@@ -214,6 +216,7 @@ private:
     // Lines added to the log pane within one turn of the event loop form one
     // edit of its document: laid out and scrolled to once, when the turn ends.
     std::unique_ptr<QTextCursor> logBatch_;
+    bool logFollowing_ = true;  // the pane was at its end when the batch began
 };
 
 }  // namespace ui

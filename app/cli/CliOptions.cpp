@@ -1,5 +1,6 @@
 #include "app/cli/CliOptions.h"
 
+#include <QCommandLineParser>
 #include <charconv>
 
 namespace cli {
@@ -8,6 +9,31 @@ namespace {
 
 constexpr int kMaxQuotaMb = 10000;  // the wizard's quota box goes no higher
 constexpr int kMaxSizeKb = 100000;  // nor do the rule editor's size boxes
+
+// Latin-1 maps each byte to one character and back, so URLs and paths keep
+// their bytes whatever the locale; the option names are plain ASCII.
+QString toQ(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+std::string toBytes(const QString& text) { return text.toLatin1().toStdString(); }
+
+// The options with a value, by their long names.
+const QStringList kValueOptions = {"rule", "quota",    "on-quota",     "mystery-name",
+                                   "user", "password", "password-file"};
+
+QList<QCommandLineOption> optionTable() {
+    QList<QCommandLineOption> table;
+    for (const char* flag : {"text", "no-text", "graphics", "no-graphics", "everything",
+                             "no-stay-in-path", "no-unknown-size"})
+        table.append(QCommandLineOption(QString::fromLatin1(flag)));
+    table.append(QCommandLineOption(QStringList{QStringLiteral("q"), QStringLiteral("quiet")}));
+    table.append(QCommandLineOption(QStringList{QStringLiteral("v"), QStringLiteral("verbose")}));
+    table.append(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    table.append(QCommandLineOption(QStringList{QStringLiteral("V"), QStringLiteral("version")}));
+    for (const QString& name : kValueOptions)
+        table.append(QCommandLineOption(name, QString(), QStringLiteral("VALUE")));
+    return table;
+}
 
 std::optional<int> parseNumber(const std::string& text, int max) {
     int value = 0;
@@ -18,8 +44,8 @@ std::optional<int> parseNumber(const std::string& text, int max) {
     return value;
 }
 
-// PATTERN or PATTERN:LOWER-UPPER. Bounds are kept only when lower < upper, as the
-// rule editor keeps them; otherwise the rule has none.
+// PATTERN or PATTERN:LOWER-UPPER. Equal bounds are no range, as in the rule
+// editor: the rule has none. A lower bound above the upper one is a mistake.
 std::optional<RuleOption> parseRule(const std::string& text, std::string& error) {
     RuleOption rule;
     auto colon = text.rfind(':');
@@ -40,6 +66,10 @@ std::optional<RuleOption> parseRule(const std::string& text, std::string& error)
         error = "--rule: size bounds must be whole kilobytes from 0 to 100000: " + text;
         return std::nullopt;
     }
+    if (*lower > *upper) {
+        error = "--rule: the lower size bound is above the upper one: " + text;
+        return std::nullopt;
+    }
     if (*lower < *upper) {
         rule.lowerKb = *lower;
         rule.upperKb = *upper;
@@ -47,104 +77,131 @@ std::optional<RuleOption> parseRule(const std::string& text, std::string& error)
     return rule;
 }
 
+// The argument as typed that holds an option the parser did not know.
+std::string typedOption(const std::vector<std::string>& args, const std::string& name) {
+    for (const std::string& arg : args) {
+        if (arg == "--") break;
+        if (arg == "--" + name || arg.rfind("--" + name + "=", 0) == 0) return arg;
+        if (name.size() == 1 && arg.size() > 1 && arg[0] == '-' && arg[1] != '-' &&
+            arg.find(name) != std::string::npos)
+            return arg;
+    }
+    return (name.size() == 1 ? "-" : "--") + name;
+}
+
+// Why the parser stopped: an unknown option, a value option at the very end,
+// or the parser's own words for anything else.
+std::string parserError(const QCommandLineParser& parser, const std::vector<std::string>& args) {
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty()) return "unknown option: " + typedOption(args, toBytes(unknown.front()));
+    if (!args.empty()) {
+        for (const QString& name : kValueOptions) {
+            if (args.back() == "--" + toBytes(name)) return "--" + toBytes(name) + " needs a value";
+        }
+    }
+    return toBytes(parser.errorText());
+}
+
 }  // namespace
 
 ParseResult parseCommandLine(const std::vector<std::string>& args) {
-    CliOptions options;
-    std::vector<std::string> positional;
     ParseResult result;
-
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&](const char* name) -> std::optional<std::string> {
-            auto eq = arg.find('=');
-            if (eq != std::string::npos) return arg.substr(eq + 1);
-            if (i + 1 < args.size()) return args[++i];
-            result.error = std::string(name) + " needs a value";
-            return std::nullopt;
-        };
-        auto is = [&](const char* name) {
-            const std::string n(name);
-            return arg == n || arg.rfind(n + "=", 0) == 0;
-        };
-
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-        } else if (arg == "--text") {
-            options.text = true;
-        } else if (arg == "--no-text") {
-            options.text = false;
-        } else if (arg == "--graphics") {
-            options.graphics = true;
-        } else if (arg == "--no-graphics") {
-            options.graphics = false;
-        } else if (arg == "--everything") {
-            options.everything = true;
-        } else if (is("--rule")) {
-            auto v = value("--rule");
-            if (!v) return result;
-            auto rule = parseRule(*v, result.error);
-            if (!rule) return result;
-            options.rules.push_back(*rule);
-        } else if (arg == "--no-stay-in-path") {
-            options.stayInPath = false;
-        } else if (is("--quota")) {
-            auto v = value("--quota");
-            if (!v) return result;
-            auto mb = parseNumber(*v, kMaxQuotaMb);
-            if (!mb) {
-                result.error = "--quota must be whole megabytes from 0 to 10000: " + *v;
-                return result;
-            }
-            options.quotaMb = *mb;
-        } else if (is("--on-quota")) {
-            auto v = value("--on-quota");
-            if (!v) return result;
-            if (*v == "stop") {
-                options.onQuota = OnQuota::Stop;
-            } else if (*v == "continue") {
-                options.onQuota = OnQuota::Continue;
-            } else {
-                result.error = "--on-quota takes stop or continue: " + *v;
-                return result;
-            }
-        } else if (arg == "--no-unknown-size") {
-            options.unknownSize = false;
-        } else if (is("--mystery-name")) {
-            auto v = value("--mystery-name");
-            if (!v) return result;
-            options.mysteryName = *v;
-        } else if (arg == "--quiet" || arg == "-q") {
-            options.quiet = true;
-        } else if (arg == "--verbose" || arg == "-v") {
-            options.verbose = true;
-        } else if (arg == "--") {
-            positional.insert(positional.end(), args.begin() + static_cast<long>(i) + 1,
-                              args.end());
-            break;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            result.error = "unknown option: " + arg;
-            return result;
-        } else {
-            positional.push_back(arg);
-        }
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    parser.addOptions(optionTable());
+    QStringList arguments{QStringLiteral("harvex-cli")};
+    for (const std::string& arg : args) arguments.append(toQ(arg));
+    if (!parser.parse(arguments)) {
+        result.error = parserError(parser, args);
+        return result;
     }
 
-    if (options.help) {
+    CliOptions options;
+    // Flags in the order given, so that a later one overrides an earlier one.
+    for (const QString& name : parser.optionNames()) {
+        if (name == "help" || name == "h")
+            options.help = true;
+        else if (name == "version" || name == "V")
+            options.version = true;
+        else if (name == "text")
+            options.text = true;
+        else if (name == "no-text")
+            options.text = false;
+        else if (name == "graphics")
+            options.graphics = true;
+        else if (name == "no-graphics")
+            options.graphics = false;
+        else if (name == "everything")
+            options.everything = true;
+        else if (name == "no-stay-in-path")
+            options.stayInPath = false;
+        else if (name == "no-unknown-size")
+            options.unknownSize = false;
+        else if (name == "quiet" || name == "q")
+            options.quiet = true;
+        else if (name == "verbose" || name == "v")
+            options.verbose = true;
+    }
+
+    for (const QString& value : parser.values(QStringLiteral("rule"))) {
+        auto rule = parseRule(toBytes(value), result.error);
+        if (!rule) return result;
+        options.rules.push_back(*rule);
+    }
+    for (const QString& value : parser.values(QStringLiteral("quota"))) {
+        auto mb = parseNumber(toBytes(value), kMaxQuotaMb);
+        // As on the limits page: a quota below one megabyte would ask before every file.
+        if (!mb || *mb < 1) {
+            result.error = "--quota must be whole megabytes from 1 to 10000: " + toBytes(value);
+            return result;
+        }
+        options.quotaMb = *mb;
+    }
+    for (const QString& value : parser.values(QStringLiteral("on-quota"))) {
+        if (value == "stop") {
+            options.onQuota = OnQuota::Stop;
+        } else if (value == "continue") {
+            options.onQuota = OnQuota::Continue;
+        } else {
+            result.error = "--on-quota takes stop or continue: " + toBytes(value);
+            return result;
+        }
+    }
+    auto last = [&](const char* name) -> std::optional<std::string> {
+        const QStringList values = parser.values(QString::fromLatin1(name));
+        if (values.isEmpty()) return std::nullopt;
+        return toBytes(values.back());
+    };
+    if (auto name = last("mystery-name")) options.mysteryName = *name;
+    options.user = last("user");
+    options.password = last("password");
+    options.passwordFile = last("password-file");
+
+    if (options.help || options.version) {
         result.options = options;
         return result;
     }
+    const QStringList positional = parser.positionalArguments();
     if (positional.size() != 2) {
         result.error = positional.size() < 2 ? "START_URL and SAVE_DIR are required"
-                                             : "too many arguments: " + positional[2];
+                                             : "too many arguments: " + toBytes(positional[2]);
         return result;
     }
     if (options.quiet && options.verbose) {
         result.error = "--quiet and --verbose exclude each other";
         return result;
     }
-    options.startUrl = positional[0];
-    options.saveDirectory = positional[1];
+    if (options.password && options.passwordFile) {
+        result.error = "--password and --password-file exclude each other";
+        return result;
+    }
+    if ((options.password || options.passwordFile) && !options.user) {
+        result.error =
+            std::string(options.password ? "--password" : "--password-file") + " needs --user";
+        return result;
+    }
+    options.startUrl = toBytes(positional[0]);
+    options.saveDirectory = toBytes(positional[1]);
     result.options = options;
     return result;
 }
@@ -152,7 +209,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
 std::string usageText(const std::string& programName) {
     return "Usage: " + programName +
            " START_URL SAVE_DIR [OPTION]...\n"
-           "Copy the web site at START_URL (an http:// address) into SAVE_DIR.\n"
+           "Copy the web site at START_URL (an http:// address) into SAVE_DIR (a relative\n"
+           "SAVE_DIR is taken from the current folder).\n"
            "\n"
            "File kinds (Text and Graphics are on unless turned off):\n"
            "      --text, --no-text          pages and text files (*.txt, *.htm, *.html, ...)\n"
@@ -170,18 +228,33 @@ std::string usageText(const std::string& programName) {
            "      --on-quota stop|continue   what to do at the quota (a terminal asks)\n"
            "      --no-unknown-size          skip files whose size the server does not tell\n"
            "\n"
+           "Sites behind a password (Basic authorization):\n"
+           "      --user NAME                the user name to answer with\n"
+           "      --password PASSWORD        its password (other users may see it in the\n"
+           "                                 process list: prefer --password-file)\n"
+           "      --password-file FILE       read the password from the first line of FILE\n"
+           "Without --user, the site's machine entry in ~/.netrc (or its default entry)\n"
+           "answers, as wget reads that file.\n"
+           "\n"
            "Other:\n"
            "      --mystery-name NAME        name for a directory page whose default document\n"
            "                                 cannot be found (default unknown.html)\n"
            "  -q, --quiet                    print nothing but errors\n"
            "  -v, --verbose                  print every status line, also on a terminal\n"
+           "  -V, --version                  show the version and exit\n"
            "  -h, --help                     show this help and exit\n"
            "\n"
-           "Ctrl-C stops after the current file; a second Ctrl-C ends at once.\n"
-           "The log of every step is written to SAVE_DIR/downloads.log.\n"
+           "Status lines go to standard output; failed files, errors and warnings to\n"
+           "standard error. Ctrl-C stops after the current file; a second Ctrl-C ends at\n"
+           "once. The log of every step is written to SAVE_DIR/downloads.log.\n"
            "\n"
-           "Exit status: 0 when every queued file was handled, 1 when the copy was\n"
-           "stopped (by the user, the quota or low disk space), 2 on invalid arguments.\n";
+           "Exit status:\n"
+           "  0  every queued file was handled and none failed\n"
+           "  1  the copy was stopped (by the user, the quota or low disk space)\n"
+           "  2  invalid arguments\n"
+           "  3  the copy finished, but files failed (their count is on the last line)\n"
+           "  4  nothing could be saved (the start page failed, or the save folder cannot\n"
+           "     be created or written)\n";
 }
 
 }  // namespace cli

@@ -28,9 +28,15 @@ struct CliOptions {
     OnQuota onQuota = OnQuota::Ask;
     bool unknownSize = true;
     std::string mysteryName = "unknown.html";
+    // Credentials for a site behind Basic authorization; without --user they
+    // come from ~/.netrc.
+    std::optional<std::string> user;
+    std::optional<std::string> password;
+    std::optional<std::string> passwordFile;
     bool quiet = false;
     bool verbose = false;
     bool help = false;
+    bool version = false;
 };
 
 struct ParseResult {
@@ -38,7 +44,7 @@ struct ParseResult {
     std::string error;                  // the reason, for standard error
 };
 
-// Parses the arguments after the program name.
+// Parses the arguments after the program name. Values keep their bytes.
 ParseResult parseCommandLine(const std::vector<std::string>& args);
 
 // The --help text.

@@ -1,6 +1,7 @@
 #include "app/cli/ConsoleJobView.h"
 
 #include <cctype>
+#include <string_view>
 
 namespace cli {
 
@@ -16,6 +17,17 @@ std::string printable(const std::string& text) {
     out.reserve(text.size());
     for (unsigned char c : text) out += (c < 0x20 || c == 0x7f) ? '?' : static_cast<char>(c);
     return out;
+}
+
+// Too long for the terminal: the middle goes, so that the step's phrase and
+// the file name at the end of its address stay in view.
+std::string elideMiddle(const std::string& text, std::size_t width) {
+    constexpr std::string_view kEllipsis = "...";
+    if (text.size() <= width) return text;
+    if (width <= kEllipsis.size()) return text.substr(0, width);
+    const std::size_t keep = width - kEllipsis.size();
+    const std::size_t head = keep / 2;
+    return text.substr(0, head) + std::string(kEllipsis) + text.substr(text.size() - (keep - head));
 }
 
 }  // namespace
@@ -40,12 +52,42 @@ void ConsoleJobView::printLine(const std::string& line) {
 
 void ConsoleJobView::SetStatusCaption(const std::string& text) {
     caption_ = text;
+    // A status update begins: the lines it adds are new.
+    updateLines_.clear();
+    repeated_.clear();
     if (mode_ == Mode::Progress && !summary_) drawProgress();
 }
 
+void ConsoleJobView::ClearLog() {
+    // The engine empties the pane when its log file cannot be written and adds
+    // the update's line again; the terminal has shown it already.
+    repeated_ = std::move(updateLines_);
+    repeatedSeen_ = 0;
+    updateLines_.clear();
+}
+
 void ConsoleJobView::AppendLogLine(const std::string& line) {
-    if (mode_ == Mode::Quiet) return;
-    if (mode_ == Mode::Lines || summary_) printLine(line);
+    updateLines_.push_back(line);
+    if (repeatedSeen_ < repeated_.size() && repeated_[repeatedSeen_] == line) {
+        ++repeatedSeen_;
+        return;
+    }
+    repeated_.clear();
+    showPaneLine(line);
+}
+
+void ConsoleJobView::showPaneLine(const std::string& line) {
+    if (summary_) {
+        if (mode_ != Mode::Quiet) printLine(line);
+        return;
+    }
+    const StatusLineKind kind = sorter_.next(line);
+    if (kind == StatusLineKind::Failure) ++failed_;
+    if (kind != StatusLineKind::Progress) {
+        printError(line);
+    } else if (mode_ == Mode::Lines) {
+        printLine(line);
+    }
 }
 
 void ConsoleJobView::AppendLogHeading(const std::string& line) { AppendLogLine(line); }
@@ -59,10 +101,6 @@ void ConsoleJobView::SetQueuedLabel(const std::string& text) {
     if (mode_ == Mode::Progress && !summary_) drawProgress();
 }
 
-void ConsoleJobView::SetTotalSizeLabel(const std::string& text) {
-    size_ = afterPrefix(text, "Total Size of Files Downloaded: ");
-}
-
 void ConsoleJobView::LoopFinished() { clearProgress(); }
 
 void ConsoleJobView::ShowFinishedControls() {
@@ -70,10 +108,28 @@ void ConsoleJobView::ShowFinishedControls() {
     summary_ = true;
 }
 
+void ConsoleJobView::refreshProgress() {
+    if (mode_ == Mode::Progress && !summary_) drawProgress();
+}
+
+void ConsoleJobView::printEndLine(const std::string& text) {
+    if (mode_ != Mode::Quiet) printLine(text);
+}
+
 void ConsoleJobView::drawProgress() {
-    std::string line = "[" + queued_ + " queued, " + size_ + "] " + printable(caption_);
+    JobFigures figures = figures_ ? figures_() : JobFigures{};
+    const std::int64_t bytes = figures.bytes + figures.transferBytes;
+    const double seconds = elapsed_ ? elapsed_() : 0.0;
+    std::string line = "[" + std::to_string(figures.saved) + " saved, " + std::to_string(failed_) +
+                       " failed, " + queued_ + " queued, " + byteText(bytes) + ", " +
+                       rateText(bytes, seconds) + "] ";
+    // One column stays free: a line that fills the width wraps on some terminals.
     const auto width = static_cast<std::size_t>(columns_ > 1 ? columns_ - 1 : 1);
-    if (line.size() > width) line = line.substr(0, width);
+    if (line.size() < width) {
+        line += elideMiddle(printable(caption_), width - line.size());
+    } else {
+        line.resize(width);
+    }
     std::fputs("\r\x1b[K", out_);
     std::fputs(line.c_str(), out_);
     std::fflush(out_);

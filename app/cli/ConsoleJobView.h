@@ -1,9 +1,13 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "app/cli/CliOptions.h"
+#include "app/cli/JobOutcome.h"
+#include "app/cli/StatusLines.h"
 #include "engine/JobView.h"
 #include "platform/Dialogs.h"
 
@@ -12,9 +16,11 @@ namespace cli {
 // The job view and the boxes of the command-line front end. Settings come from
 // the options; status lines go to standard output as they happen, or, on a
 // terminal without --verbose, into one progress line that is redrawn in place;
-// the summary is printed at the end in every mode but --quiet. Boxes print their
-// text on standard error and answer from the options (the quota box may ask on
-// the terminal).
+// lines of failed files and their reasons go to standard error in every mode;
+// the summary is printed at the end in every mode but --quiet. Each pane line
+// is printed once, also when the engine resets the pane and adds a line again.
+// Boxes print their text on standard error and answer from the options (the
+// quota box may ask on the terminal).
 class ConsoleJobView final : public engine::TJobView, public platform::Dialogs {
 public:
     enum class Mode { Quiet, Lines, Progress };
@@ -42,10 +48,10 @@ public:
     void AppendLogLine(const std::string& line) override;
     void AppendLogHeading(const std::string& line) override;
     void AppendLogLineBoldTail(const std::string& plain, const std::string& boldTail) override;
-    void ClearLog() override {}
+    void ClearLog() override;
     void SetLogReadOnly() override {}
     void SetQueuedLabel(const std::string& text) override;
-    void SetTotalSizeLabel(const std::string& text) override;
+    void SetTotalSizeLabel(const std::string&) override {}
     void SetProgress(int) override {}
     void StopProgressAnimation() override {}
     void LoopFinished() override;
@@ -63,6 +69,18 @@ public:
 
     // A line on standard error that does not tear the progress line.
     void printError(const std::string& text);
+    // A line on standard output after the summary (unless --quiet).
+    void printEndLine(const std::string& text);
+
+    // Files that failed so far, counted from the status lines.
+    std::size_t failedFiles() const { return failed_; }
+
+    // Where the progress line reads the job's figures, and the seconds since
+    // the copy began.
+    void setFiguresSource(std::function<JobFigures()> figures) { figures_ = std::move(figures); }
+    void setElapsedSource(std::function<double()> elapsed) { elapsed_ = std::move(elapsed); }
+    // Redraws the progress line (a timer calls it while a transfer runs).
+    void refreshProgress();
 
     // While set, every box is printed, also with --quiet (argument checks).
     void setShowAllBoxes(bool on) { showAllBoxes_ = on; }
@@ -72,6 +90,7 @@ public:
 
 private:
     void printLine(const std::string& line);
+    void showPaneLine(const std::string& line);
     void drawProgress();
     void clearProgress();
 
@@ -89,7 +108,15 @@ private:
     int columns_ = 80;
     std::string caption_;
     std::string queued_ = "0";
-    std::string size_ = "0 KB";
+    StatusLineSorter sorter_;
+    std::size_t failed_ = 0;
+    std::function<JobFigures()> figures_;
+    std::function<double()> elapsed_;
+    // The lines of the status update under way, and, after the pane was reset
+    // during it, those of them still to come again (not to be printed twice).
+    std::vector<std::string> updateLines_;
+    std::vector<std::string> repeated_;
+    std::size_t repeatedSeen_ = 0;
 };
 
 }  // namespace cli

@@ -3,24 +3,84 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QTimer>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/cli/CliOptions.h"
 #include "app/cli/ConsoleJobView.h"
+#include "app/cli/Credentials.h"
+#include "app/cli/JobOutcome.h"
+#include "app/Version.h"
 #include "engine/AllowedFiles.h"
 #include "engine/JobValidation.h"
 #include "engine/wsmain.h"
+#include "platform/FileSystem.h"
 #include "platform/InterruptWatcher.h"
 #include "platform/Terminal.h"
 
 namespace {
 
-constexpr int kExitFinished = 0;
-constexpr int kExitStopped = 1;
-constexpr int kExitUsage = 2;
+const std::string kProgram = "harvex-cli";
+
+int usageError(const std::string& reason) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram.c_str(),
+                 reason.c_str(), kProgram.c_str());
+    return cli::kExitUsage;
+}
+
+// Other users can read a process's arguments: the password given on the
+// command line is blanked in place once it is parsed. (--password-file keeps
+// it out of the list from the start.)
+void blankPasswordArguments(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) return;
+        if (std::strcmp(argv[i], "--password") == 0 && i + 1 < argc) {
+            std::memset(argv[i + 1], '*', std::strlen(argv[i + 1]));
+            ++i;
+        } else if (std::strncmp(argv[i], "--password=", 11) == 0) {
+            std::memset(argv[i] + 11, '*', std::strlen(argv[i] + 11));
+        }
+    }
+}
+
+// A command-line user means the folder relative to the working directory.
+std::string absoluteSaveDirectory(const std::string& directory) {
+    const std::string expanded = platform::fs::expandHome(directory);
+    if (expanded.empty() || platform::fs::isAbsolutePath(expanded)) return expanded;
+    std::vector<char> buffer(4096);
+    while (!::getcwd(buffer.data(), buffer.size())) {
+        if (errno != ERANGE) return expanded;
+        buffer.resize(buffer.size() * 2);
+    }
+    std::string base = buffer.data();
+    std::string relative = expanded;
+    while (relative.rfind("./", 0) == 0) relative.erase(0, 2);
+    if (relative == ".") relative.clear();
+    return base + (base.back() == '/' ? "" : "/") + relative;
+}
+
+std::vector<cli::NetrcEntry> readNetrc() {
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) return {};
+    const std::string text = [&] {
+        std::FILE* file = std::fopen((std::string(home) + "/.netrc").c_str(), "rb");
+        if (!file) return std::string();
+        std::string content;
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+            content.append(buffer, n);
+        std::fclose(file);
+        return content;
+    }();
+    return cli::parseNetrc(text);
+}
 
 }  // namespace
 
@@ -28,19 +88,27 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
 
-    const std::string program = "harvex-cli";
-    std::vector<std::string> args(argv + 1, argv + argc);
-    cli::ParseResult parsed = cli::parseCommandLine(args);
-    if (!parsed.options) {
-        std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program.c_str(),
-                     parsed.error.c_str(), program.c_str());
-        return kExitUsage;
-    }
-    const cli::CliOptions& options = *parsed.options;
+    cli::ParseResult parsed =
+        cli::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    blankPasswordArguments(argc, argv);
+    if (!parsed.options) return usageError(parsed.error);
+    cli::CliOptions& options = *parsed.options;
     if (options.help) {
-        std::fputs(cli::usageText(program).c_str(), stdout);
-        return kExitFinished;
+        std::fputs(cli::usageText(kProgram).c_str(), stdout);
+        return cli::kExitDone;
     }
+    if (options.version) {
+        std::printf("%s %s\n", kProgram.c_str(), app::kVersion);
+        return cli::kExitDone;
+    }
+    if (options.passwordFile) {
+        std::string reason;
+        options.password = cli::readPasswordFile(*options.passwordFile, reason);
+        if (!options.password)
+            return usageError("cannot read --password-file " + *options.passwordFile + ": " +
+                              reason);
+    }
+    options.saveDirectory = absoluteSaveDirectory(options.saveDirectory);
 
     using Mode = cli::ConsoleJobView::Mode;
     const bool terminal = platform::isTerminal(1);
@@ -55,7 +123,12 @@ int main(int argc, char** argv) {
 
     // The checks of the start-address page, with its messages.
     view.setShowAllBoxes(true);
-    if (!engine::CheckStartPage(engine)) return kExitUsage;
+    const engine::StartPageFindings findings = engine::ValidateStartPage(engine);
+    if (!findings.passed()) {
+        const bool onlyTheFolder = !findings.blankBoxes && !findings.invalidDrive &&
+                                   !findings.notHttp && findings.folderNotWritable;
+        return onlyTheFolder ? cli::kExitNothingSaved : cli::kExitUsage;
+    }
     view.setShowAllBoxes(false);
 
     // The rules: the kinds as on the file-type page, then the own rules in order.
@@ -69,12 +142,23 @@ int main(int argc, char** argv) {
             limited ? std::optional<std::int64_t>(rule.lowerKb) : std::nullopt));
     }
 
+    // A site behind a password: the options or ~/.netrc answer in the realm
+    // dialog's place.
+    cli::CredentialAnswers credentials(options.user, options.password, readNetrc());
+    credentials.warn = [&](const std::string& text) { view.printError(kProgram + ": " + text); };
+    engine.Web1.AuthorizationDialog =
+        [&](http::TWeb*, const std::string& realm, const std::string& host, std::string& user,
+            std::string& password) { return credentials.answer(realm, host, user, password); };
+
     // Ctrl-C is the Stop button; a second one ends the program at once.
     platform::InterruptWatcher interrupts;
     interrupts.onInterrupt = [&](int count) {
         if (count >= 2) {
             view.printError("Interrupted.");
-            ::_exit(kExitStopped);
+            // The running transfer's temporary file goes with the program; the
+            // earlier copy under the final name stays as it was.
+            engine.DiscardPartialFile();
+            ::_exit(cli::kExitStopped);
         }
         if (!engine.bStop) {
             view.printError("Please wait while the Harvex halts downloading...");
@@ -82,8 +166,21 @@ int main(int argc, char** argv) {
         }
     };
 
-    engine.SetUpObjectLists();
+    const auto started = std::chrono::steady_clock::now();
+    auto elapsed = [&] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    };
+    view.setElapsedSource(elapsed);
+    view.setFiguresSource([&] { return cli::figuresOf(engine, view.failedFiles()); });
+    // The progress line's bytes and rate move during a long transfer too.
+    QTimer progressTimer;
+    QObject::connect(&progressTimer, &QTimer::timeout, [&] { view.refreshProgress(); });
+    if (mode == Mode::Progress) progressTimer.start(1000);
 
-    // Whatever is still queued was not handled: the copy was stopped.
-    return engine.QueueList.empty() ? kExitFinished : kExitStopped;
+    engine.SetUpObjectLists();
+    progressTimer.stop();
+
+    const cli::JobFigures figures = cli::figuresOf(engine, view.failedFiles());
+    view.printEndLine(cli::endLine(figures, elapsed()));
+    return cli::exitStatusOf(figures);
 }

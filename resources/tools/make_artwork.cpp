@@ -1,13 +1,16 @@
 // Draws Harvex's own artwork (wizard pictures, animations, icons) into
-// resources/images. Run it once after changing a picture:
-//   g++ -std=c++20 -fPIC make_artwork.cpp $(pkg-config --cflags --libs Qt6Gui) -o make_artwork
-//   QT_QPA_PLATFORM=offscreen ./make_artwork ../images
+// resources/images, and the program's icon for the hicolor theme (PNG sizes and
+// SVG) into resources/icons. Run it once after changing a picture:
+//   g++ -std=c++20 -fPIC make_artwork.cpp $(pkg-config --cflags --libs Qt6Gui Qt6Svg) -o
+//   make_artwork QT_QPA_PLATFORM=offscreen ./make_artwork ../images ../icons
+#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSvgGenerator>
 #include <cmath>
 #include <cstdio>
 
@@ -148,15 +151,49 @@ QImage openFileIcon() {
     return img;
 }
 
+// The program's icon, drawn on a 32 x 32 grid.
+constexpr int kAppIconGrid = 32;
+
+void drawAppIcon(QPainter& p) {
+    drawGlobe(p, QPointF(14, 13), 11);
+    drawFolder(p, QRectF(14, 18, 17, 12));
+}
+
 QImage appIcon(int size) {
     QImage img(size, size, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 32.0, size / 32.0);
-    drawGlobe(p, QPointF(14, 13), 11);
-    drawFolder(p, QRectF(14, 18, 17, 12));
+    p.scale(size / double(kAppIconGrid), size / double(kAppIconGrid));
+    drawAppIcon(p);
     return img;
+}
+
+// The same drawing as a scalable icon.
+void saveAppIconSvg(const QString& path) {
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setSize(QSize(kAppIconGrid, kAppIconGrid));
+    svg.setViewBox(QRect(0, 0, kAppIconGrid, kAppIconGrid));
+    svg.setTitle("Harvex");
+    svg.setDescription("A globe whose pages go into a folder");
+    QPainter p(&svg);
+    p.setRenderHint(QPainter::Antialiasing);
+    drawAppIcon(p);
+}
+
+// hicolor/<size>x<size>/apps/harvex.png for every size the menus ask for, and
+// hicolor/scalable/apps/harvex.svg.
+void saveThemeIcons(const QString& themeDir) {
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString dir = QString("%1/hicolor/%2x%2/apps").arg(themeDir).arg(size);
+        QDir().mkpath(dir);
+        const QString path = dir + "/harvex.png";
+        if (!appIcon(size).save(path)) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    }
+    const QString scalable = themeDir + "/hicolor/scalable/apps";
+    QDir().mkpath(scalable);
+    saveAppIconSvg(scalable + "/harvex.svg");
 }
 
 QImage anyFileIcon() {
@@ -241,5 +278,6 @@ int main(int argc, char** argv) {
     save(anyFileIcon(), "anyfile.png");
     save(emailStrip(), "emailavi.png");
     save(progressStrip(), "aviprogress.png");
+    saveThemeIcons(argc > 2 ? QString::fromLocal8Bit(argv[2]) : outDir + "/../icons");
     return 0;
 }

@@ -69,6 +69,7 @@ TEST(CliOptions, UsageErrors) {
     EXPECT_NE(parseError({"--bogus", "a", "b"}).find("--bogus"), std::string::npos);
     EXPECT_NE(parseError({"--quota", "lots", "a", "b"}).find("--quota"), std::string::npos);
     EXPECT_NE(parseError({"--quota", "10001", "a", "b"}).find("--quota"), std::string::npos);
+    EXPECT_NE(parseError({"--quota", "0", "a", "b"}).find("from 1 to 10000"), std::string::npos);
     EXPECT_NE(parseError({"--on-quota", "maybe", "a", "b"}).find("--on-quota"), std::string::npos);
     EXPECT_NE(parseError({"--rule", "*.zip:5", "a", "b"}).find("LOWER-UPPER"), std::string::npos);
     EXPECT_NE(parseError({"--rule", "*.zip:x-5", "a", "b"}).find("--rule"), std::string::npos);
@@ -83,12 +84,92 @@ TEST(CliOptions, HelpNeedsNoArguments) {
     EXPECT_EQ(usage.rfind("Usage: harvex-cli START_URL SAVE_DIR", 0), 0u);
     for (const char* option :
          {"--text", "--no-graphics", "--everything", "--rule", "--no-stay-in-path", "--quota",
-          "--on-quota", "--no-unknown-size", "--mystery-name", "--quiet", "--verbose"}) {
+          "--on-quota", "--no-unknown-size", "--mystery-name", "--quiet", "--verbose", "--user",
+          "--password", "--password-file", "~/.netrc", "--version"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
+    }
+    for (const char* status :
+         {"  0  every queued file", "  1  the copy was stopped", "  2  invalid arguments",
+          "  3  the copy finished, but files failed", "  4  nothing could be saved"}) {
+        EXPECT_NE(usage.find(status), std::string::npos) << status;
     }
 }
 
 TEST(CliOptions, DoubleDashEndsOptions) {
     auto o = parseOk({"--", "-odd-url", "dir"});
     EXPECT_EQ(o.startUrl, "-odd-url");
+}
+
+namespace {
+
+struct UsageCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* message;  // the whole error text
+};
+
+std::ostream& operator<<(std::ostream& os, const UsageCase& c) { return os << c.name; }
+
+class UsageError : public ::testing::TestWithParam<UsageCase> {};
+
+}  // namespace
+
+TEST_P(UsageError, IsRefusedWithItsMessage) {
+    EXPECT_EQ(parseError(GetParam().args), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CliOptions, UsageError,
+    ::testing::Values(
+        UsageCase{"LowerBoundAboveUpper",
+                  {"--rule", "*.zip:50-5", "u", "d"},
+                  "--rule: the lower size bound is above the upper one: *.zip:50-5"},
+        UsageCase{"BoundOutOfRange",
+                  {"--rule=*.zip:5-100001", "u", "d"},
+                  "--rule: size bounds must be whole kilobytes from 0 to 100000: *.zip:5-100001"},
+        UsageCase{"UnknownLongOption", {"u", "d", "--bogus=1"}, "unknown option: --bogus=1"},
+        UsageCase{"UnknownShortOption", {"-x", "u", "d"}, "unknown option: -x"},
+        UsageCase{"ValueMissingAtTheEnd", {"u", "d", "--user"}, "--user needs a value"},
+        UsageCase{"QuotaNotANumber",
+                  {"--quota=1e3", "u", "d"},
+                  "--quota must be whole megabytes from 1 to 10000: 1e3"},
+        UsageCase{"PasswordWithoutUser", {"--password", "pw", "u", "d"}, "--password needs --user"},
+        UsageCase{"PasswordFileWithoutUser",
+                  {"--password-file", "/p", "u", "d"},
+                  "--password-file needs --user"},
+        UsageCase{"PasswordTwice",
+                  {"--user", "a", "--password", "pw", "--password-file", "/p", "u", "d"},
+                  "--password and --password-file exclude each other"},
+        UsageCase{"NoSaveDirectory", {"u"}, "START_URL and SAVE_DIR are required"},
+        UsageCase{"ThirdPositional", {"u", "d", "e"}, "too many arguments: e"}),
+    [](const ::testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
+
+TEST(CliOptions, CredentialsAndVersion) {
+    auto o = parseOk({"--user=dana", "--password", "s3 cret", "u", "d"});
+    EXPECT_EQ(o.user, "dana");
+    EXPECT_EQ(o.password, "s3 cret");
+    EXPECT_FALSE(o.passwordFile.has_value());
+    auto f = parseOk({"--user", "dana", "--password-file=/run/pw", "u", "d"});
+    EXPECT_EQ(f.passwordFile, "/run/pw");
+    auto none = parseOk({"u", "d"});
+    EXPECT_FALSE(none.user || none.password || none.passwordFile) << "~/.netrc answers then";
+    EXPECT_TRUE(parseOk({"--version"}).version);
+    EXPECT_TRUE(parseOk({"-V"}).version);
+}
+
+TEST(CliOptions, LaterFlagOverridesEarlierAndShortFlagsCombine) {
+    auto o = parseOk({"--no-text", "--text", "--graphics", "--no-graphics", "u", "d"});
+    EXPECT_TRUE(o.text);
+    EXPECT_FALSE(o.graphics);
+    auto q = parseOk({"-qh"});
+    EXPECT_TRUE(q.quiet);
+    EXPECT_TRUE(q.help);
+}
+
+TEST(CliOptions, ValuesKeepTheirBytes) {
+    // Latin-1 bytes, not UTF-8: a folder name as the file system holds it.
+    auto o = parseOk({"http://h.test/caf\xe9/", "/tmp/caf\xe9", "--mystery-name", "\xff.html"});
+    EXPECT_EQ(o.startUrl, "http://h.test/caf\xe9/");
+    EXPECT_EQ(o.saveDirectory, "/tmp/caf\xe9");
+    EXPECT_EQ(o.mysteryName, "\xff.html");
 }
