@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/ParseURLFns.h"
+#include "engine/SavedSizes.h"
 #include "engine/UrlList.h"
 
 using namespace engine;
@@ -150,4 +151,32 @@ TEST(UrlList, KeepsEveryEntryIntactWhileItsStorageIsReused) {
     EXPECT_EQ(std::vector<std::string>(list.begin(), list.end()),
               std::vector<std::string>{"http://host.test/x.html"});
     EXPECT_THROW(list.at(1), std::out_of_range);
+}
+
+// Saved paths are told apart by their exact bytes; each keeps its own size.
+TEST(SavedSizes, FindsEachPathByItsExactBytes) {
+    TUrlList saved;
+    TSavedSizes sizes;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 3000; ++i) {
+        paths.push_back("/copy/dir" + std::to_string(i % 40) + "/file" + std::to_string(i) +
+                        (i % 2 ? ".HTML" : ".html"));
+    }
+    paths.push_back("/copy/Dir0/file0.html");  // differs from a saved path only in case
+    for (std::size_t i = 0; i + 1 < paths.size(); ++i) {
+        ASSERT_EQ(sizes.find(saved, paths[i]), nullptr);
+        saved.push_back(paths[i]);
+        sizes.add(saved, saved.size() - 1, static_cast<std::int64_t>(i) * 10);
+    }
+    for (std::size_t i = 0; i + 1 < paths.size(); ++i) {
+        std::int64_t* size = sizes.find(saved, paths[i]);
+        ASSERT_NE(size, nullptr) << paths[i];
+        EXPECT_EQ(*size, static_cast<std::int64_t>(i) * 10);
+    }
+    EXPECT_EQ(sizes.find(saved, paths.back()), nullptr);
+    EXPECT_EQ(sizes.find(saved, "/copy/dir0/file0.HTML"), nullptr);
+    *sizes.find(saved, paths[5]) = 77;
+    EXPECT_EQ(*sizes.find(saved, paths[5]), 77);
+    sizes.clear();
+    EXPECT_EQ(sizes.find(saved, paths[5]), nullptr);
 }
