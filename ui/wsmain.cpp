@@ -123,8 +123,9 @@ TFormHVXLoader::TFormHVXLoader(QWidget* parent)
     setWindowIcon(QIcon(QStringLiteral(":/images/harvex.png")));
     SetCaption(QStringLiteral("Harvex (Version 1.25)"));
     SetClientSize(kClientWidth, kClientHeight);
-    // 25 pictures a second show a running copy smoothly; more only cost time.
-    new TPaintThrottle(this, 40);
+    // Ten pictures a second show a running copy well; more only cost time
+    // (every picture is a round trip to the display server).
+    new TPaintThrottle(this, 100);
 
     Wizard1 = new TWizard(ClientArea());
     Wizard1->setObjectName(QStringLiteral("Wizard1"));
@@ -614,12 +615,14 @@ void TFormHVXLoader::appendLog(const QString& plain, const QString& bold, bool h
         QScrollBar* bar = RichEdit1->verticalScrollBar();
         logFollowing_ = bar->value() >= bar->maximum();
         logBatch_ = std::make_unique<QTextCursor>(RichEdit1->document());
+        // Placed by position: moving to the end would lay out the last line.
+        logBatch_->setPosition(RichEdit1->document()->characterCount() - 1);
         logBatch_->beginEditBlock();
         QMetaObject::invokeMethod(
             this, [this] { endLogBatch(); }, Qt::QueuedConnection);
     }
+    // The batch's cursor stays at the end: each line is inserted there.
     QTextCursor& cursor = *logBatch_;
-    cursor.movePosition(QTextCursor::End);
     // Every line but the first opens a new block.
     if (RichEdit1->property("hasLines").toBool()) cursor.insertBlock();
     RichEdit1->setProperty("hasLines", true);
