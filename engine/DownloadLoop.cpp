@@ -2,6 +2,7 @@
 #include "engine/JobView.h"
 #include "engine/LocalLayout.h"
 #include "engine/ParseURLFns.h"
+#include "engine/WebURL.h"
 #include "engine/wsmain.h"
 #include "platform/FileSystem.h"
 
@@ -13,6 +14,7 @@ void THvxEngine::SetUpObjectLists() {
     if (running_) return;
     running_ = true;
     redirectHops_.clear();
+    savedSizes_.clear();
     PrepareSaveFolder();
     Timer1.setEnabled(true);
     CreateObjectLists();
@@ -27,7 +29,11 @@ void THvxEngine::ProcessFiles(const std::string&) {
         const std::string url = QueueList.back();
         sStatus = "Preparing to process";
         UpDateStatus(url);
-        if (FileType(url)) {
+        if (!IsWebURL(url)) {
+            MoveURLtoErrorList(queuePosition(url));
+            sStatus = "Warning: Could not Download Header";
+            UpDateStatus(url);
+        } else if (FileType(url)) {
             DownloadTextFile(url);
         } else {
             DownloadOtherFile(url);
@@ -47,7 +53,7 @@ void THvxEngine::DownloadTextFile(const std::string& url) {
         MoveURLtoErrorList(queuePosition(url));
         MemoDownload.clear();
         sStatus = "Error: Could not Download";
-        UpDateStatus(url);
+        UpDateFailedFetch(url);
         return;
     }
     // Stopped while the page arrived: it stays queued and the loop ends at
@@ -96,24 +102,38 @@ void THvxEngine::DownloadOtherFile(const std::string& url) {
                 MoveURLtoErrorList(queuePosition(url));
                 return;
             }
-            ForceDirectories(directory);
-            if (!platform::fs::directoryExists(directory)) {
+            const auto folderFails = [&] {
                 sStatus = "Couldn't Create Directory:";
                 UpDateStatus(directory);
                 MoveURLtoErrorList(queuePosition(url));
                 CheckSaveFolder();
+            };
+            // A folder this job made or found is not looked at again.
+            if (!knownFolders_.ensure(directory)) {
+                folderFails();
                 return;
             }
-            if (DloadOtherFile(url, path)) {
+            bool saved = DloadOtherFile(url, path);
+            if (!saved && knownFolders_.forget(directory) &&
+                !platform::fs::directoryExists(directory)) {
+                // Taken on trust, but someone removed it meanwhile: the file
+                // could not be made there. The folder is made again, as for
+                // a new one, and the file fetched into it.
+                if (!knownFolders_.ensure(directory)) {
+                    folderFails();
+                    return;
+                }
+                saved = DloadOtherFile(url, path);
+            }
+            if (saved) {
                 MoveURL(queuePosition(url));
                 sStatus = "Saved";
                 UpDateStatus(url);
                 ReportRenamedFile(url);
-                iTotalBytes += FileSizeOf(path);
-                SavedList.push_back(path);
+                RecordSavedFile(path);
             } else {
                 sStatus = "Error: Couldn't download";
-                UpDateStatus(url);
+                UpDateFailedFetch(url);
                 MoveURLtoErrorList(queuePosition(url));
             }
             return;
@@ -132,7 +152,26 @@ void THvxEngine::DownloadOtherFile(const std::string& url) {
     }
     MoveURLtoErrorList(queuePosition(url));
     sStatus = "Warning: Could not Download Header";
-    UpDateStatus(url);
+    UpDateFailedFetch(url);
+}
+
+bool THvxEngine::IsQueuedOrDone(std::string_view url) const {
+    return QueueList.contains(url) || ProcessedList.contains(url) || ErrorList.contains(url);
+}
+
+void THvxEngine::RecordSavedFile(const std::string& path) {
+    // The lists were emptied for a new job: no earlier copy counts any more.
+    if (SavedList.empty()) savedSizes_.clear();
+    const std::int64_t size = FileSizeOf(path);
+    if (std::int64_t* counted = savedSizes_.find(SavedList, path)) {
+        // The same local copy written again: it is still one file, of its new size.
+        iTotalBytes += size - *counted;
+        *counted = size;
+        return;
+    }
+    iTotalBytes += size;
+    SavedList.push_back(path);
+    savedSizes_.add(SavedList, SavedList.size() - 1, size);
 }
 
 }  // namespace engine

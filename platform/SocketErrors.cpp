@@ -157,4 +157,10 @@ std::string socketErrorDescription(int code) {
     return it == table.end() ? std::string() : std::string(it->second);
 }
 
+std::string socketErrorText(int code) {
+    const std::string description = socketErrorDescription(code);
+    if (description.empty()) return "Error #" + std::to_string(code);
+    return "[" + std::to_string(code) + "] " + description;
+}
+
 }  // namespace platform

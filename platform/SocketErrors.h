@@ -74,4 +74,9 @@ int socketErrorFromLookup(int gaiError);
 // table has none. 0 and 10000 both read "No Error".
 std::string socketErrorDescription(int code);
 
+// The reason as the user reads it: the code in square brackets, a blank and
+// its description ("[10061] Connection refused"); "Error #" and the code when
+// the table has no description.
+std::string socketErrorText(int code);
+
 }  // namespace platform

@@ -200,9 +200,7 @@ bool TFormHVXLoader::Web1Authorization(const std::string& realm, const std::stri
     engine_->Timer1.setEnabled(false);
     const bool confirmed = TAuthdlg::Ask(this, realm, host, user, password);
     // The time spent typing is not a stall: the transfer's clock starts again.
-    const int now = engine_->ReturnTime();
-    if (engine_->iStartTime != 0) engine_->iStartTime = now;
-    if (engine_->iDataTime != 0) engine_->iDataTime = now;
+    engine_->RestartStallClock();
     engine_->Timer1.setEnabled(watching);
     return confirmed;
 }
