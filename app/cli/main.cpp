@@ -13,11 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "app/Version.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/ConsoleJobView.h"
 #include "app/cli/Credentials.h"
+#include "app/cli/EarlierCopy.h"
 #include "app/cli/JobOutcome.h"
-#include "app/Version.h"
 #include "engine/AllowedFiles.h"
 #include "engine/JobValidation.h"
 #include "engine/wsmain.h"
@@ -107,6 +108,10 @@ int main(int argc, char** argv) {
         if (!options.password)
             return usageError("cannot read --password-file " + *options.passwordFile + ": " +
                               reason);
+    }
+    if (options.convertDirectory) {
+        return cli::convertEarlierCopy(absoluteSaveDirectory(*options.convertDirectory),
+                                       options.quiet, stdout, stderr);
     }
     options.saveDirectory = absoluteSaveDirectory(options.saveDirectory);
 
