@@ -109,15 +109,30 @@ void THvxEngine::DownloadOtherFile(const std::string& url) {
                 MoveURLtoErrorList(queuePosition(url));
                 return;
             }
-            ForceDirectories(directory);
-            if (!platform::fs::directoryExists(directory)) {
+            const auto folderFails = [&] {
                 sStatus = "Couldn't Create Directory:";
                 UpDateStatus(directory);
                 MoveURLtoErrorList(queuePosition(url));
                 CheckSaveFolder();
+            };
+            // A folder this job made or found is not looked at again.
+            if (!knownFolders_.ensure(directory)) {
+                folderFails();
                 return;
             }
-            if (DloadOtherFile(url, path)) {
+            bool saved = DloadOtherFile(url, path);
+            if (!saved && knownFolders_.forget(directory) &&
+                !platform::fs::directoryExists(directory)) {
+                // Taken on trust, but someone removed it meanwhile: the file
+                // could not be made there. The folder is made again, as for
+                // a new one, and the file fetched into it.
+                if (!knownFolders_.ensure(directory)) {
+                    folderFails();
+                    return;
+                }
+                saved = DloadOtherFile(url, path);
+            }
+            if (saved) {
                 MoveURL(queuePosition(url));
                 sStatus = "Saved";
                 UpDateStatus(url);
@@ -157,15 +172,15 @@ void THvxEngine::RecordSavedFile(const std::string& path) {
     // The lists were emptied for a new job: no earlier copy counts any more.
     if (SavedList.empty()) savedSizes_.clear();
     const std::int64_t size = FileSizeOf(path);
-    const auto [entry, first] = savedSizes_.try_emplace(path, size);
-    if (first) {
-        iTotalBytes += size;
-        SavedList.push_back(path);
+    if (std::int64_t* counted = savedSizes_.find(SavedList, path)) {
+        // The same local copy written again: it is still one file, of its new size.
+        iTotalBytes += size - *counted;
+        *counted = size;
         return;
     }
-    // The same local copy written again: it is still one file, of its new size.
-    iTotalBytes += size - entry->second;
-    entry->second = size;
+    iTotalBytes += size;
+    SavedList.push_back(path);
+    savedSizes_.add(SavedList, SavedList.size() - 1, size);
 }
 
 }  // namespace engine

@@ -53,9 +53,9 @@ public:
     // txtStatus.
     virtual void SetStatusCaption(const std::string& text) = 0;
     // RichEdit1, plain text. Each call adds exactly one line; the engine never
-    // passes a line break inside the text. The engine keeps its own copy of the
-    // pane's lines (for "downloads.log"), so the pane must change only through
-    // these calls.
+    // passes a line break inside the text. The engine keeps the pane's text
+    // (packed, to write "downloads.log" again whole when someone else changed
+    // it), so the pane must change only through these calls.
     virtual void AppendLogLine(const std::string& line) = 0;
     // The summary heading: shown bold in navy blue.
     virtual void AppendLogHeading(const std::string& line) = 0;

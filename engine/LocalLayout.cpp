@@ -130,7 +130,7 @@ bool THvxEngine::SaveFile(const std::string& url) {
     if (fileName.empty() ||
         !IsInsideDirectory(platform::fs::expandHome(view_.SaveDirectory()), path))
         return false;
-    if (!ForceDirectories(directory)) {
+    if (!knownFolders_.ensure(directory)) {
         sStatus = "Error: Could not create path " + builtDirectory + "for";
         UpDateStatus(url);
         CheckSaveFolder();
@@ -140,6 +140,17 @@ bool THvxEngine::SaveFile(const std::string& url) {
     // that does not fit (a full disk) leaves the earlier copy as it was.
     int error = 0;
     auto file = platform::PartialFile::create(path, error);
+    if (!file && knownFolders_.forget(directory)) {
+        // The folder was taken on trust; someone may have removed or replaced
+        // it meanwhile. It is looked at (and made) again, as for a new one.
+        if (!knownFolders_.ensure(directory)) {
+            sStatus = "Error: Could not create path " + builtDirectory + "for";
+            UpDateStatus(url);
+            CheckSaveFolder();
+            return false;
+        }
+        file = platform::PartialFile::create(path, error);
+    }
     if (!file || !file->write(MemoDownload) || file->commit() != 0) {
         CheckSaveFolder();
         return false;

@@ -44,12 +44,20 @@ void TStatusLog::appendToPane(const std::string& text, LineKind kind) {
     } else {
         view_.AppendLogLine(line);
     }
-    pane_.push_back(std::move(line));
+    addToRecord(line);
+}
+
+void TStatusLog::addToRecord(const std::string& line) {
+    record_.append(line);
+    unwritten_ += line;
+    unwritten_ += kLogLineEnd;
 }
 
 void TStatusLog::resetPane() {
     view_.ClearLog();
-    pane_.clear();
+    record_.clear();
+    unwritten_.clear();
+    unwritten_.shrink_to_fit();
     paneReset_ = true;
 }
 
@@ -61,7 +69,7 @@ void TStatusLog::AddLineBoldTail(const std::string& plain, const std::string& bo
     std::string head = escapeLineBreaks(plain);
     std::string tail = escapeLineBreaks(boldTail);
     view_.AppendLogLineBoldTail(head, tail);
-    pane_.push_back(head + tail);
+    addToRecord(head + tail);
 }
 
 void TStatusLog::Update(const std::string& status, const std::string& text,
@@ -92,31 +100,25 @@ bool TStatusLog::writePaneToLog() {
     const std::string local = platform::fs::expandHome(directory);
     // A relative directory would depend on the program's working directory.
     if (!platform::fs::isAbsolutePath(local)) return false;
+    std::string path = local;
+    path += kLogFileName;
+    // The usual case: the file written last time is still as it was left,
+    // which also proves that its folder exists.
+    if (!paneReset_ && file_.isOpen() && file_.path() == path && file_.unchanged()) {
+        if (!file_.append(unwritten_)) return false;
+        unwritten_.clear();
+        return true;
+    }
     if (!platform::fs::directoryExists(local) && !platform::fs::createDirectories(local))
         return false;
-    return writeLogFile(local + std::string(kLogFileName));
+    return writeLogFile(path);
 }
 
 bool TStatusLog::writeLogFile(const std::string& path) {
-    const bool appendable = !paneReset_ && path == logPath_ && linesWritten_ <= pane_.size() &&
-                            platform::fs::fileSize(path) == bytesWritten_;
-    const std::size_t first = appendable ? linesWritten_ : 0;
-
-    std::string data;
-    for (std::size_t i = first; i < pane_.size(); ++i) {
-        data += pane_[i];
-        data += kLogLineEnd;
-    }
-    const bool ok =
-        appendable ? platform::fs::appendToFile(path, data) : platform::fs::writeFile(path, data);
-    if (!ok) {
-        // The file's content is unknown now: the next update writes it whole.
-        logPath_.clear();
-        return false;
-    }
-    logPath_ = path;
-    linesWritten_ = pane_.size();
-    bytesWritten_ = (appendable ? bytesWritten_ : 0) + static_cast<std::int64_t>(data.size());
+    // The file's content is unknown (a first write, a reset pane, another
+    // folder, or someone else's change): it is written whole.
+    if (!file_.rewrite(path, record_.text())) return false;
+    unwritten_.clear();
     paneReset_ = false;
     return true;
 }

@@ -5,6 +5,9 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/PaneRecord.h"
+#include "platform/AppendOnlyFile.h"
+
 namespace engine {
 
 class TJobView;
@@ -14,8 +17,10 @@ inline constexpr std::string_view kLogLineEnd = "\r\n";
 
 // The status line, the log pane and "downloads.log". The file equals the pane
 // after every status update; it is kept by appending the pane lines not yet
-// written, and rewritten whole only when the pane was reset, the file moved or
-// someone else changed it.
+// written through one descriptor held open, and rewritten whole only when the
+// pane was reset, the save folder changed or someone else changed, replaced or
+// removed the file (one stat per update tells). For that rewrite the pane's
+// text is kept packed in memory; the file is the record.
 class TStatusLog {
 public:
     explicit TStatusLog(TJobView& view) : view_(view) {}
@@ -36,9 +41,12 @@ public:
     void AddHeading(const std::string& line);
     void AddLineBoldTail(const std::string& plain, const std::string& boldTail);
 
-    const std::vector<std::string>& paneLines() const { return pane_; }
+    // The pane's lines (unpacked; for tests).
+    std::vector<std::string> paneLines() const { return record_.lines(); }
     // The log file the last successful update wrote, or empty.
-    const std::string& logFilePath() const { return logPath_; }
+    const std::string& logFilePath() const { return file_.path(); }
+    // Bytes the pane's text takes in memory (for the benchmarks).
+    std::size_t memoryBytes() const { return record_.memoryBytes() + unwritten_.capacity(); }
 
     // "Total Size of Files Downloaded: " and the kilobytes, a half rounded to even.
     static std::string totalSizeLabel(std::int64_t totalBytes);
@@ -46,16 +54,16 @@ public:
 private:
     enum class LineKind { Plain, Heading };
     void appendToPane(const std::string& text, LineKind kind);
+    void addToRecord(const std::string& line);
     void resetPane();
     bool writePaneToLog();
     bool writeLogFile(const std::string& path);
 
     TJobView& view_;
-    std::vector<std::string> pane_;  // the pane's lines, as the view shows them
+    TPaneRecord record_;             // the pane's text, as the file holds it
+    std::string unwritten_;          // its end that is not in the file yet
     bool paneReset_ = false;         // the pane lost lines since the file was written
-    std::string logPath_;            // the file last written, empty when none
-    std::size_t linesWritten_ = 0;   // pane lines already in that file
-    std::int64_t bytesWritten_ = 0;  // its expected size
+    platform::AppendOnlyFile file_;  // the log file, open while it equals the pane
 };
 
 }  // namespace engine

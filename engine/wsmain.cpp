@@ -94,6 +94,7 @@ void THvxEngine::CreateObjectLists() {
     TagList.clear();
     ErrorList.clear();
     SavedList.clear();
+    knownFolders_.clear();
     QueueList.push_back(StandardiseURL(view_.StartURL()));
     iQueued = 1;
     ShowQueuedCount();

@@ -10,7 +10,9 @@
 #include <unordered_set>
 
 #include "engine/AllowedFiles.h"
+#include "engine/KnownFolders.h"
 #include "engine/SavedFiles.h"
+#include "engine/SavedSizes.h"
 #include "engine/StatusLog.h"
 #include "engine/UrlList.h"
 #include "http/Web.h"
@@ -291,7 +293,8 @@ private:
     std::int64_t bodyBytes_ = 0;                         // body bytes of the current transfer
     std::unordered_map<std::string, int> redirectHops_;  // queued target -> hops so far
     std::string failureReason_;                          // why the last fetch failed, or empty
-    std::unordered_map<std::string, std::int64_t> savedSizes_;  // saved path -> bytes counted
+    TSavedSizes savedSizes_;                             // bytes counted for each path of SavedList
+    TKnownFolders knownFolders_;  // folders under the save folder seen to exist
 
     std::unique_ptr<platform::PartialFile> partialFile_;  // the running file transfer's
     std::unordered_set<std::string> requisites_;          // keys (SavedFileKey) of requisites

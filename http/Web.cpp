@@ -833,26 +833,30 @@ bool TWeb::sendPiece(const std::string& piece) {
 void TWeb::writeRequest() {
     static const char* kMethodWords[] = {"GET", "HEAD", "PUT", "POST", "DELETE", "LINK", "UNLINK"};
     std::string target = requestTarget(useProxy_ ? url_ : documentPath_ + documentName_);
-    if (!sendPiece(std::string(kMethodWords[method_]) + " " + target + " HTTP/1.0\r\n")) return;
+    // The request is built whole and handed to the socket in one send: every
+    // piece sent alone costs a system call, a packet and a wake-up of the server.
+    std::string request = std::string(kMethodWords[method_]) + " " + target + " HTTP/1.0\r\n";
     GenerationWatch watch{generation_, generation_};
     if (OnPrepare) OnPrepare(this);
     if (watch.changed()) return;
-    auto header = [this](const char* name, const std::string& value) {
-        return value.empty() || sendPiece(name + value + "\r\n");
+    auto header = [&request](const char* name, const std::string& value) {
+        if (value.empty()) return;
+        request += name;
+        request += value;
+        request += "\r\n";
     };
-    if (!header("From: ", from_)) return;
-    if (!header("Host: ", webHost_)) return;
-    if (ifModifiedSince_ != kDefaultDate && !header("If-Modified-Since: ", ifModifiedSince_))
-        return;
-    if (!header("Referer: ", referer_)) return;
-    if (!header("User-Agent: ", userAgent_)) return;
-    if (!header("Accept: ", accept_)) return;
+    header("From: ", from_);
+    header("Host: ", webHost_);
+    if (ifModifiedSince_ != kDefaultDate) header("If-Modified-Since: ", ifModifiedSince_);
+    header("Referer: ", referer_);
+    header("User-Agent: ", userAgent_);
+    header("Accept: ", accept_);
     if (sendCredentials_) {
         sendCredentials_ = false;
-        if (!sendPiece("Authorization: Basic " + base64(userID_ + ":" + password_) + "\r\n"))
-            return;
+        request += "Authorization: Basic " + base64(userID_ + ":" + password_) + "\r\n";
     }
-    sendPiece("\r\n");
+    request += "\r\n";
+    sendPiece(request);
 }
 
 void TWeb::readBlock() {

@@ -66,6 +66,10 @@ public:
     // Stops the notifications and closes the socket. Safe to call twice.
     void close();
 
+    // Send system calls made by every socket of the process so far (tests and
+    // benchmarks count them).
+    static std::uint64_t sendCalls();
+
     bool isOpen() const { return fd_ >= 0; }
     bool connected() const { return connected_; }
     int lastError() const { return lastError_; }
@@ -74,6 +78,8 @@ private:
     void onReadable();
     void onWritable();
     void post(int event, int error);
+    void watchReadable(bool on);
+    void watchWritable(bool on);
     bool flush();  // false on a send error (lastError_ set)
 
     MessageReceiver& receiver_;
@@ -83,6 +89,7 @@ private:
     bool connecting_ = false;
     bool connected_ = false;
     bool closeReported_ = false;
+    bool readPosted_ = false;  // FD_READ posted, receive() not yet called
     int lastError_ = 0;
     std::string outgoing_;
     std::size_t outgoingSent_ = 0;

@@ -17,8 +17,8 @@ packages=(
   # the browser test: Debian's chromium, driven by puppeteer-core from npm, and
   # the font its test site serves
   chromium fonts-dejavu-core
-  # benchmark peers
-  curl wget httrack time bc
+  # benchmark peers and tools (strace counts system calls per saved file)
+  curl wget httrack time bc strace
   # the Debian package and its checks (install and package tests)
   dpkg-dev fakeroot file binutils lintian desktop-file-utils appstream man-db groff-base
   gzip bash zsh

@@ -27,6 +27,7 @@
 #include "ui/Authd.h"
 #include "ui/Bytes.h"
 #include "ui/GradPanel.h"
+#include "ui/PaintThrottle.h"
 #include "ui/Resources.h"
 #include "ui/RuleEditor.h"
 #include "ui/Wizard.h"
@@ -122,6 +123,9 @@ TFormHVXLoader::TFormHVXLoader(QWidget* parent)
     setWindowIcon(QIcon(QStringLiteral(":/images/harvex.png")));
     SetCaption(QStringLiteral("Harvex (Version 1.25)"));
     SetClientSize(kClientWidth, kClientHeight);
+    // Ten pictures a second show a running copy well; more only cost time
+    // (every picture is a round trip to the display server).
+    new TPaintThrottle(this, 100);
 
     Wizard1 = new TWizard(ClientArea());
     Wizard1->setObjectName(QStringLiteral("Wizard1"));
@@ -410,12 +414,13 @@ void TFormHVXLoader::buildPage6() {
     txtStatus = named(new QLabel(QStringLiteral("File Status:"), Panel1), "txtStatus");
     txtStatus->setGeometry(4, 2, 510, 16);
     txtStatus->setTextFormat(Qt::PlainText);
-    RichEdit1 = named(new QTextEdit(Panel1), "RichEdit1");
+    RichEdit1 = named(new QPlainTextEdit(Panel1), "RichEdit1");
     RichEdit1->setGeometry(4, 20, 510, 134);
-    RichEdit1->setAcceptRichText(false);
     // The pane shows the log as written; what is typed would never reach the file.
     RichEdit1->setReadOnly(true);
-    RichEdit1->setLineWrapMode(QTextEdit::NoWrap);
+    RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A log has nothing to undo; the history would keep a copy of every line.
+    RichEdit1->setUndoRedoEnabled(false);
     RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     lblFilestoProcess =
@@ -613,12 +618,22 @@ void TFormHVXLoader::SetStatusCaption(const std::string& text) {
 }
 
 void TFormHVXLoader::appendLog(const QString& plain, const QString& bold, bool heading) {
-    // New lines are followed only while the reader is at the end; a reader who
-    // scrolled up to read stays where they are.
-    QScrollBar* bar = RichEdit1->verticalScrollBar();
-    const bool following = bar->value() >= bar->maximum();
-    QTextCursor cursor(RichEdit1->document());
-    cursor.movePosition(QTextCursor::End);
+    // The document holds the line at once; its layout and the scrolling wait
+    // for the end of the turn, so that a burst of lines costs one of each.
+    if (!logBatch_) {
+        // New lines are followed only while the reader is at the end; a reader
+        // who scrolled up to read stays where they are.
+        QScrollBar* bar = RichEdit1->verticalScrollBar();
+        logFollowing_ = bar->value() >= bar->maximum();
+        logBatch_ = std::make_unique<QTextCursor>(RichEdit1->document());
+        // Placed by position: moving to the end would lay out the last line.
+        logBatch_->setPosition(RichEdit1->document()->characterCount() - 1);
+        logBatch_->beginEditBlock();
+        QMetaObject::invokeMethod(
+            this, [this] { endLogBatch(); }, Qt::QueuedConnection);
+    }
+    // The batch's cursor stays at the end: each line is inserted there.
+    QTextCursor& cursor = *logBatch_;
     // Every line but the first opens a new block.
     if (RichEdit1->property("hasLines").toBool()) cursor.insertBlock();
     RichEdit1->setProperty("hasLines", true);
@@ -636,7 +651,14 @@ void TFormHVXLoader::appendLog(const QString& plain, const QString& bold, bool h
             cursor.insertText(bold, format);
         }
     }
-    if (following) bar->setValue(bar->maximum());
+}
+
+void TFormHVXLoader::endLogBatch() {
+    if (!logBatch_) return;
+    logBatch_->endEditBlock();
+    logBatch_.reset();
+    QScrollBar* bar = RichEdit1->verticalScrollBar();
+    if (logFollowing_) bar->setValue(bar->maximum());
 }
 
 void TFormHVXLoader::AppendLogLine(const std::string& line) {
@@ -652,6 +674,7 @@ void TFormHVXLoader::AppendLogLineBoldTail(const std::string& plain, const std::
 }
 
 void TFormHVXLoader::ClearLog() {
+    endLogBatch();
     RichEdit1->clear();
     RichEdit1->setProperty("hasLines", false);
 }
@@ -667,7 +690,12 @@ void TFormHVXLoader::SetTotalSizeLabel(const std::string& text) {
 }
 
 void TFormHVXLoader::SetProgress(int percent) {
+    // The bar would repaint itself at once for every step (link extraction
+    // moves it a hundred times per page); with updates held back while the
+    // value changes it is painted with the rest of the window on the next turn.
+    ProgressBar1->setUpdatesEnabled(false);
     ProgressBar1->setValue(std::clamp(percent, 0, 100));
+    ProgressBar1->setUpdatesEnabled(true);
 }
 
 void TFormHVXLoader::StopProgressAnimation() { animProgress->Stop(); }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QTextCursor>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -19,7 +21,6 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
-class QTextEdit;
 class QToolButton;
 
 namespace engine {
@@ -175,7 +176,9 @@ public:
     QSpinBox* spnDiskQuota;
     QWidget* Panel1;
     QLabel* txtStatus;
-    QTextEdit* RichEdit1;
+    // A plain-text view: it lays out only the lines in sight, so a log of a
+    // hundred thousand lines costs no more per line than a short one.
+    QPlainTextEdit* RichEdit1;
     QLabel* lblFilestoProcess;
     QLabel* lblTotalDownloadSize;
     TAnimate* animProgress;
@@ -205,6 +208,7 @@ private:
     void buildPage6();
     void everythingKeepsTheOthers();
     void appendLog(const QString& plain, const QString& bold, bool heading);
+    void endLogBatch();
 
     std::unique_ptr<engine::THvxEngine> engine_;
     std::unique_ptr<platform::QtDialogs> ownDialogs_;
@@ -212,6 +216,10 @@ private:
     QPointer<TfrmPopDet> frmPopDet_;
     platform::HelpViewer help_;
     bool jobRunning_ = false;
+    // Lines added to the log pane within one turn of the event loop form one
+    // edit of its document: laid out and scrolled to once, when the turn ends.
+    std::unique_ptr<QTextCursor> logBatch_;
+    bool logFollowing_ = true;  // the pane was at its end when the batch began
 };
 
 }  // namespace ui

@@ -1,32 +1,52 @@
 #!/usr/bin/env bash
 # Crawl benchmark: harvex-cli against wget and httrack on the same generated site
 # served by a real nginx on loopback, then a 1 GiB single file against curl and
-# wget. Prints wall time, CPU time and peak memory (median of RUNS runs), the
-# files each saved, and the ratios of harvex-cli to each peer.
+# wget. The tools take turns within each round, so every round is a paired
+# comparison made under the same machine load. Prints, per tool, the median wall
+# time, CPU time and peak memory, the files each saved, and the medians of the
+# per-round ratios of harvex-cli to each peer; the system calls per saved file
+# of one traced run; and the machine load while the site was measured.
 #
 # usage: bench/crawl/run.sh [BUILD_DIR]
-#   env: SIZES="500 5000", RUNS=3, BIG_MB=1024,
-#        HTTRACK=0 to leave httrack out. httrack throttles itself (its defaults cap
-#        the rate at 25 KB/s: about 20 minutes for the 500-page site), so it runs
-#        once per configuration, not RUNS times.
+#   env: SIZES="500 5000"     pages of the classic sites (empty: none)
+#        IMAGE_FILES="10000"  files of the image-heavy sites: half pages, half
+#                             images of 2-60 KB (empty: none)
+#        SCALE_FILES=""       e.g. 100000: one run of harvex-cli on an image-heavy
+#                             site that large, its time per file set against the
+#                             first IMAGE_FILES site's median
+#        RUNS=3, BIG_MB=1024 (0: no big file)
+#        BASELINE=path        another harvex-cli (an older build) measured in
+#                             the same rounds, for before/after figures
+#        HTTRACK=0            leave httrack out. It throttles itself (its
+#                             defaults cap the rate at 25 KB/s: about 20 minutes
+#                             for the 500-page site), so it runs once per site
+#                             and never on the image-heavy ones.
+#        STRACE=0             leave out the traced run.
+# wget runs with -l inf: its default depth of 5 leaves most of a large site out.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
 build=${1:-${HARVEX_BUILD_DIR:-build}}
 cli="$root/$build/app/harvex-cli"
-sizes=${SIZES:-"500 5000"}
+sizes=${SIZES-"500 5000"}
+image_files=${IMAGE_FILES-"10000"}
+scale_files=${SCALE_FILES:-}
 runs=${RUNS:-3}
 big_mb=${BIG_MB:-1024}
+baseline=${BASELINE:-}
 
 [ -x "$cli" ] || { echo "harvex-cli not found at $cli; build first (scripts/build.sh)"; exit 1; }
-for tool in nginx wget httrack curl /usr/bin/time; do
+[ -z "$baseline" ] || [ -x "$baseline" ] || { echo "BASELINE $baseline is not a program"; exit 1; }
+for tool in nginx wget curl bc /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing $tool; run scripts/install-deps.sh"; exit 1; }
 done
+[ "${HTTRACK:-1}" = 0 ] || command -v httrack >/dev/null || { echo "missing httrack (or HTTRACK=0)"; exit 1; }
+[ "${STRACE:-1}" = 0 ] || command -v strace >/dev/null || { echo "missing strace (or STRACE=0)"; exit 1; }
 
-work=$(mktemp -d /tmp/harvex-bench.XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}/harvex-bench.XXXXXX")
 nginx_pid=""
 cleanup() {
-  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null
+  if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -57,55 +77,130 @@ CONF
 nginx -p "$work" -c "$work/nginx.conf" -e "$work/error.log" &
 nginx_pid=$!
 for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$port/" && break; sleep 0.05; done
+url="http://127.0.0.1:$port/"
 
-# measure NAME OUTDIR COMMAND... : runs the command RUNS times into a fresh
-# OUTDIR, records "wall user+sys maxrss_kb files" per run, prints the median line.
-measure() {
+load() { cut -d' ' -f1-3 /proc/loadavg; }
+
+# run_once NAME OUTDIR COMMAND... : one run into a fresh OUTDIR; appends
+# "wall cpu maxrss_kb files" to $work/results-NAME.
+run_once() {
   local name=$1 out=$2; shift 2
-  local results="$work/results-$name"
-  : > "$results"
-  for _ in $(seq "$runs"); do
-    rm -rf "$out"; mkdir -p "$out"
-    /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@" >/dev/null 2>&1 || true
-    # GNU time puts "Command exited with non-zero status N" first when the tool
-    # reports an error (wget does for the 404 links); the figures are last.
-    read -r wall user sys rss < <(tail -n 1 "$work/time.txt")
-    files=$(find "$out" -type f ! -name downloads.log ! -name 'hts-*' ! -path '*/hts-cache/*' ! -name 'index.html.tmp' | wc -l)
-    cpu=$(echo "$user + $sys" | bc -l)
-    echo "$wall $cpu $rss $files" >> "$results"
-  done
-  # median by wall time
-  sort -n "$results" | sed -n "$(( (runs + 1) / 2 ))p"
+  rm -rf "$out"; mkdir -p "$out"
+  /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@" >/dev/null 2>&1 || true
+  # GNU time puts "Command exited with non-zero status N" first when the tool
+  # reports an error (wget does for the 404 links); the figures are last.
+  local wall user sys rss files cpu
+  read -r wall user sys rss < <(tail -n 1 "$work/time.txt")
+  files=$(find "$out" -type f ! -name downloads.log ! -name 'hts-*' ! -path '*/hts-cache/*' ! -name 'index.html.tmp' | wc -l)
+  cpu=$(echo "$user + $sys" | bc -l)
+  echo "$wall $cpu $rss $files" >> "$work/results-$name"
+  rm -rf "$out"
 }
 
-report() {
-  local name=$1 line=$2
-  read -r wall cpu rss files <<< "$line"
-  printf "%-28s %10.2f %10.2f %12.1f %8d\n" "$name" "$wall" "$cpu" "$(echo "$rss / 1024" | bc -l)" "$files"
-  echo "$name $wall $cpu $rss $files" >> "$work/summary"
+# The tools of one site: "name|command" with OUT standing for the output folder.
+tools_for() {
+  echo "harvex-cli|$cli $url OUT --quiet"
+  [ -z "$baseline" ] || echo "harvex-cli (baseline)|$baseline $url OUT --quiet"
+  echo "wget|wget -r -l inf -np -q -P OUT $url"
+  echo "wget (no keep-alive)|wget -r -l inf -np -q --no-http-keep-alive -P OUT $url"
+}
+
+median() { sort -n | awk '{a[NR]=$1} END {if (NR == 0) print 0; else print a[int((NR + 1) / 2)]}'; }
+
+# column K of the results of NAME, median
+med() { awk -v k="$2" '{print $k}' "$work/results-$1" | median; }
+
+# Paired comparison: RUNS rounds in which every tool runs once, in turn.
+compare_site() {
+  local label=$1 with_httrack=$2
+  local names=() cmds=() i r
+  while IFS='|' read -r name cmd; do names+=("$name"); cmds+=("$cmd"); done < <(tools_for)
+  for i in "${!names[@]}"; do : > "$work/results-$i"; done
+  local load_before; load_before=$(load)
+  for r in $(seq "$runs"); do
+    for i in "${!names[@]}"; do
+      # shellcheck disable=SC2086 # the command is split into words on purpose
+      run_once "$i" "$work/out" ${cmds[$i]//OUT/$work/out}
+    done
+  done
+  echo "== $label: machine load (1/5/15 min) $load_before before, $(load) after =="
+  printf "%-26s %9s %9s %10s %7s\n" "tool (median of $runs)" "wall s" "cpu s" "peak MiB" "files"
+  for i in "${!names[@]}"; do
+    printf "%-26s %9.2f %9.2f %10.1f %7d\n" "${names[$i]}" "$(med "$i" 1)" "$(med "$i" 2)" \
+      "$(echo "$(med "$i" 3) / 1024" | bc -l)" "$(med "$i" 4)"
+  done
+  echo "ratios harvex-cli / peer, medians of the per-round ratios (wall, cpu, memory):"
+  for i in "${!names[@]}"; do
+    [ "$i" = 0 ] && continue
+    local rw rc rm
+    rw=$(paste -d' ' "$work/results-0" "$work/results-$i" | awk '{print $1 / $5}' | median)
+    rc=$(paste -d' ' "$work/results-0" "$work/results-$i" | awk '{print $2 / ($6 + 0.001)}' | median)
+    rm=$(paste -d' ' "$work/results-0" "$work/results-$i" | awk '{print $3 / $7}' | median)
+    printf "  %-24s %6.2f %6.2f %6.2f\n" "${names[$i]}" "$rw" "$rc" "$rm"
+  done
+  # per-file figures of harvex-cli, kept for the scale comparison
+  echo "$(med 0 1) $(med 0 2) $(med 0 3) $(med 0 4)" > "$work/harvex-median"
+  if [ "$with_httrack" = 1 ] && [ "${HTTRACK:-1}" = 1 ]; then
+    : > "$work/results-h"; run_once h "$work/out" httrack "$url" -O "$work/out" -q
+    : > "$work/results-h1"; run_once h1 "$work/out" httrack "$url" -O "$work/out" -q -c1
+    printf "%-26s %9.2f %9.2f %10.1f %7d   (one run)\n" httrack $(awk '{print $1, $2, $3 / 1024, $4}' "$work/results-h")
+    printf "%-26s %9.2f %9.2f %10.1f %7d   (one run)\n" "httrack -c1" $(awk '{print $1, $2, $3 / 1024, $4}' "$work/results-h1")
+  fi
+  if [ "${STRACE:-1}" = 1 ]; then
+    syscalls "harvex-cli" "$cli" "$url" "$work/out" --quiet
+    syscalls "wget (no keep-alive)" wget -r -l inf -np -q --no-http-keep-alive -P "$work/out" "$url"
+  fi
+}
+
+# syscalls NAME COMMAND...: one run under strace -c -f; the calls per saved file
+# and the five most frequent calls.
+syscalls() {
+  local name=$1; shift
+  rm -rf "$work/out"; mkdir -p "$work/out"
+  strace -c -f -o "$work/strace.txt" "$@" >/dev/null 2>&1 || true
+  local files total
+  files=$(find "$work/out" -type f ! -name downloads.log | wc -l)
+  total=$(awk '$NF == "total" {print $4}' "$work/strace.txt")
+  printf "system calls of %s (strace -c -f, one run): %d for %d files, %.1f per saved file; most: %s\n" \
+    "$name" "$total" "$files" "$(echo "$total / ($files + 0.0001)" | bc -l)" \
+    "$(awk 'NF >= 5 && $1 ~ /^[0-9.]+$/ && $NF != "total" {print $4, $NF}' "$work/strace.txt" |
+        sort -rn | head -n 6 | awk '{printf "%s %s, ", $2, $1}' | sed 's/, $//')"
+  rm -rf "$work/out"
 }
 
 for n in $sizes; do
-  rm -rf "$www"/*
+  rm -rf "${www:?}"/*
   python3 bench/site/generate_site.py "$www" "$n" >/dev/null
-  url="http://127.0.0.1:$port/"
-  echo "== site of $n pages ($(du -sh "$www" | cut -f1)), $(wc -l < "$work/manifest.txt") files reachable =="
-  printf "%-28s %10s %10s %12s %8s\n" "tool" "wall s" "cpu s" "peak MiB" "files"
-  : > "$work/summary"
-  report "harvex-cli" "$(measure harvex "$work/out" "$cli" "$url" "$work/out" --quiet)"
-  report "wget -r -np" "$(measure wget "$work/out" wget -r -np -q -P "$work/out" "$url")"
-  report "wget -r -np (no keep-alive)" "$(measure wgetnk "$work/out" wget -r -np -q --no-http-keep-alive -P "$work/out" "$url")"
-  if [ "${HTTRACK:-1}" = 1 ]; then
-    report "httrack" "$(runs=1 measure httrack "$work/out" httrack "$url" -O "$work/out" -q)"
-    report "httrack -c1" "$(runs=1 measure httrack1 "$work/out" httrack "$url" -O "$work/out" -q -c1)"
-  fi
-  read -r _ hw hc hr _ < <(grep '^harvex-cli ' "$work/summary")
-  echo "ratios harvex-cli / peer (wall, cpu, memory):"
-  while read -r name wall cpu rss files; do
-    [ "$name" = "harvex-cli" ] && continue
-    printf "  %-26s %6.2f %6.2f %6.2f\n" "$name" "$(echo "$hw / $wall" | bc -l)" "$(echo "$hc / ($cpu + 0.001)" | bc -l)" "$(echo "$hr / $rss" | bc -l)"
-  done < <(sed 's/wget -r -np (no keep-alive)/wget-no-keep-alive/; s/wget -r -np/wget/; s/httrack -c1/httrack-c1/' "$work/summary")
+  compare_site "classic site of $n pages ($(du -sh "$www" | cut -f1)), $(wc -l < "$work/manifest.txt") files reachable" 1
 done
+
+first_image_site=""
+for n in $image_files; do
+  rm -rf "${www:?}"/*
+  python3 bench/site/generate_site.py "$www" "$((n / 2))" --images >/dev/null
+  compare_site "image-heavy site of $n files ($(du -sh "$www" | cut -f1)), $(wc -l < "$work/manifest.txt") files reachable" 0
+  [ -n "$first_image_site" ] || first_image_site=$(cat "$work/harvex-median")
+done
+
+if [ -n "$scale_files" ]; then
+  rm -rf "${www:?}"/*
+  python3 bench/site/generate_site.py "$www" "$((scale_files / 2))" --images >/dev/null
+  echo "== scale: image-heavy site of $scale_files files ($(du -sh "$www" | cut -f1)), harvex-cli once; load $(load) =="
+  : > "$work/results-scale"
+  run_once scale "$work/out" "$cli" "$url" "$work/out" --quiet
+  read -r wall cpu rss files < "$work/results-scale"
+  printf "%-26s %9.2f %9.2f %10.1f %7d   %.3f ms wall, %.3f ms cpu per file\n" "harvex-cli, $scale_files" \
+    "$wall" "$cpu" "$(echo "$rss / 1024" | bc -l)" "$files" \
+    "$(echo "$wall * 1000 / $files" | bc -l)" "$(echo "$cpu * 1000 / $files" | bc -l)"
+  if [ -n "$first_image_site" ]; then
+    read -r w0 c0 r0 f0 <<< "$first_image_site"
+    printf "%-26s %9.2f %9.2f %10.1f %7d   %.3f ms wall, %.3f ms cpu per file (median above)\n" \
+      "harvex-cli, smaller site" "$w0" "$c0" "$(echo "$r0 / 1024" | bc -l)" "$f0" \
+      "$(echo "$w0 * 1000 / $f0" | bc -l)" "$(echo "$c0 * 1000 / $f0" | bc -l)"
+    printf "time per file, large / small: wall %.2f, cpu %.2f (load %s)\n" \
+      "$(echo "($wall / $files) / ($w0 / $f0)" | bc -l)" "$(echo "($cpu / $files) / ($c0 / $f0)" | bc -l)" "$(load)"
+  fi
+fi
 
 if [ "$big_mb" -gt 0 ]; then
   rm -rf "${www:?}"/*
@@ -113,12 +208,15 @@ if [ "$big_mb" -gt 0 ]; then
   echo "== one file of $big_mb MiB =="
   : > "$work/summary"
   for tool in harvex curl wget; do
-    case $tool in
-      harvex) line=$(measure harvex "$work/out" "$cli" "http://127.0.0.1:$port/big.bin" "$work/out" --quiet --rule '*.bin') ;;
-      curl) line=$(measure curl "$work/out" curl -s -o "$work/out/big.bin" "http://127.0.0.1:$port/big.bin") ;;
-      wget) line=$(measure wget "$work/out" wget -q -O "$work/out/big.bin" "http://127.0.0.1:$port/big.bin") ;;
-    esac
-    read -r wall _ _ _ <<< "$line"
+    : > "$work/results-big"
+    for _ in $(seq "$runs"); do
+      case $tool in
+        harvex) run_once big "$work/out" "$cli" "http://127.0.0.1:$port/big.bin" "$work/out" --quiet --rule '*.bin' ;;
+        curl) run_once big "$work/out" curl -s -o "$work/out/big.bin" "http://127.0.0.1:$port/big.bin" ;;
+        wget) run_once big "$work/out" wget -q -O "$work/out/big.bin" "http://127.0.0.1:$port/big.bin" ;;
+      esac
+    done
+    wall=$(med big 1)
     printf "  %-10s %8.2f s %10.1f MiB/s\n" "$tool" "$wall" "$(echo "$big_mb / $wall" | bc -l)"
     echo "$tool $wall" >> "$work/summary"
   done

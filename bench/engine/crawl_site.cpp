@@ -86,5 +86,13 @@ int main(int argc, char** argv) {
                 engine.statusLog().paneLines().size());
     std::printf("copy %s the manifest (%zu files); peak resident memory %ld KiB\n",
                 exact ? "equals" : "DIFFERS FROM", manifest.size(), usage.ru_maxrss);
+    const std::size_t urls = engine.ProcessedList.size() + engine.ErrorList.size() +
+                             engine.QueueList.size() + engine.SavedList.size();
+    const std::size_t listBytes = engine.ProcessedList.memoryBytes() +
+                                  engine.ErrorList.memoryBytes() + engine.QueueList.memoryBytes() +
+                                  engine.SavedList.memoryBytes();
+    std::printf("lists: %zu entries in %zu KiB (%.0f bytes each); pane text kept in %zu KiB\n",
+                urls, listBytes / 1024, urls ? static_cast<double>(listBytes) / urls : 0.0,
+                engine.statusLog().memoryBytes() / 1024);
     return exact ? 0 : 1;
 }

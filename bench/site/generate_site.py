@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
 """Writes a deterministic test site for crawl benchmarks.
 
-usage: generate_site.py OUTPUT_DIR PAGES [--seed N]
+usage: generate_site.py OUTPUT_DIR PAGES [--seed N] [--images]
 
 The site has nested folders, pages of 4-20 KB with relative, root-relative,
 query and fragment links, images of 2-50 KB (a few of 1-5 MB) and some links
 that answer 404. Every page is reachable from /index.html. A manifest of the
 files a copier should save (pages and images reachable through followable
 links) is written to OUTPUT_DIR/../manifest.txt.
+
+With --images the site is image-heavy: as many images (2-60 KB) as pages, about
+half the files. Each page shows its own image and up to two shared ones, so
+every image is reachable and a shared one is met from several pages.
 """
 import argparse
 import os
@@ -51,7 +55,11 @@ def main():
     ap.add_argument("out")
     ap.add_argument("pages", type=int)
     ap.add_argument("--seed", type=int, default=1)
+    ap.add_argument("--images", action="store_true", help="as many images as pages")
     args = ap.parse_args()
+    if args.images:
+        image_heavy(args.out, args.pages, random.Random(args.seed))
+        return
     rng = random.Random(args.seed)
     n = args.pages
     sections = max(1, n // 50)
@@ -105,6 +113,60 @@ def main():
     write(root, "index.html", "".join(index))
 
     manifest = sorted(["index.html"] + pages + sorted(images_used))
+    with open(os.path.join(os.path.dirname(os.path.abspath(root)), "manifest.txt"), "w") as f:
+        f.write("\n".join(manifest) + "\n")
+
+
+def page_links(rng, rel, i, pages):
+    n = len(pages)
+    links = []
+    if i + 1 < n:
+        links.append(relative(rel, pages[i + 1]))
+    for _ in range(3):
+        target = pages[rng.randrange(n)]
+        links.append("/" + target if rng.random() < 0.5 else relative(rel, target))
+    return links
+
+
+def image_heavy(root, n, rng):
+    os.makedirs(root, exist_ok=True)
+    sections = max(1, n // 50)
+    images = []
+    for k in range(n):
+        ext = ("gif", "jpg", "jpeg")[k % 3]
+        rel = f"img/set{k % 50}/pic{k}.{ext}"
+        write(root, rel, rng.randbytes(rng.randint(2048, 60 * 1024)))
+        images.append(rel)
+    # A small pool of images many pages share (logos, buttons).
+    shared = images[: max(1, n // 100)]
+
+    pages = [page_path(i, sections) for i in range(n)]
+    for i, rel in enumerate(pages):
+        links = page_links(rng, rel, i, pages)
+        if i % 11 == 7:
+            links.append(f"/missing/nothing{i}.html")
+        imgs = [images[i]]
+        for _ in range(rng.randint(0, 2)):
+            pool = shared if rng.random() < 0.5 else images
+            imgs.append(pool[rng.randrange(len(pool))])
+        body = [f"<html><head><title>Page {i}</title></head>\n<body>\n"]
+        for link in links:
+            body.append(f'<a href="{link}">{rng.choice(WORDS)}</a>\n')
+        for img in imgs:
+            src = "/" + img if rng.random() < 0.5 else relative(rel, img)
+            body.append(f'<img src="{src}" alt="">\n')
+        target_size = rng.randint(2048, 12288)
+        text = "".join(body)
+        text += filler(rng, max(0, target_size - len(text) - 20)) + "</body></html>\n"
+        write(root, rel, text)
+
+    index = ["<html><body><h1>Image site</h1>\n"]
+    for s in range(min(sections, n)):
+        index.append(f'<a href="{pages[s]}">section {s}</a>\n')
+    index.append("</body></html>\n")
+    write(root, "index.html", "".join(index))
+
+    manifest = sorted(["index.html"] + pages + images)
     with open(os.path.join(os.path.dirname(os.path.abspath(root)), "manifest.txt"), "w") as f:
         f.write("\n".join(manifest) + "\n")
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QProcess>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -410,4 +411,36 @@ TEST_F(CrawlNginx, RedirectToAFileUrlFailsAndTheCrawlGoesOn) {
     EXPECT_EQ(engine.iTotalBytes, sizeOnDisk(onDisk));
     EXPECT_EQ(engine.Web1.RequestMode(), http::mdStreaming);
     EXPECT_EQ(countLines("*****File Skipped - Stalled on Download*****"), 0);
+}
+
+// Folders already made are not looked at before each file; one removed
+// meanwhile is made again and the file still saved, and one that can no
+// longer be made is reported as before.
+TEST_F(CrawlNginx, AFolderRemovedDuringTheCopyIsMadeAgain) {
+    startServer();
+    server->put("img/one.gif", kLogo);
+    server->put("img/two.gif", kLogo);
+    server->put("img/three.gif", kLogo);
+    pagesAndGraphicsOnly();
+    view.startURL = base + "/";
+    engine.CreateObjectLists();
+    const auto fetch = [this](const std::string& name) {
+        const std::string url = base + "/img/" + name;
+        engine.QueueList.push_back(url);
+        engine.DownloadOtherFile(url);
+    };
+
+    fetch("one.gif");
+    ASSERT_EQ(testsupport::readFile(savePath("img/one.gif")), kLogo);
+    std::filesystem::remove_all(savePath("img"));
+    fetch("two.gif");
+    EXPECT_EQ(testsupport::readFile(savePath("img/two.gif")), kLogo);
+    EXPECT_EQ(countLines("Saved " + base + "/img/two.gif"), 1);
+    EXPECT_EQ(countLines("Downloading " + base + "/img/two.gif"), 1);
+
+    std::filesystem::remove_all(savePath("img"));
+    testsupport::writeFile(savePath("img"), "a file where the folder was");
+    fetch("three.gif");
+    EXPECT_TRUE(logHas("Couldn't Create Directory: " + savePath("img"))) << view.logText();
+    EXPECT_EQ(engine.SavedList.size(), 2u);
 }

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <string>
 
 #include "engine/LocalLayout.h"
@@ -227,3 +228,22 @@ TEST_F(SaveFileTest, NothingIsWrittenAboveTheSaveDirectory) {
 }
 
 }  // namespace
+
+// Folders already made are not looked at again, but one removed meanwhile
+// (or replaced by a file) is noticed when the next page is saved into it.
+TEST_F(SaveFileTest, AKnownFolderRemovedMeanwhileIsMadeAgain) {
+    engine.MemoDownload = "one";
+    ASSERT_TRUE(engine.SaveFile("http://host.test/a/b/one.html"));
+    std::filesystem::remove_all(view.saveDirectory + "a");
+    engine.MemoDownload = "two";
+    ASSERT_TRUE(engine.SaveFile("http://host.test/a/b/two.html"));
+    EXPECT_EQ(testsupport::readFile(view.saveDirectory + "a/b/two.html"), "two");
+
+    std::filesystem::remove_all(view.saveDirectory + "a");
+    testsupport::writeFile(view.saveDirectory + "a", "a file where the folder was");
+    engine.MemoDownload = "three";
+    EXPECT_FALSE(engine.SaveFile("http://host.test/a/b/three.html"));
+    EXPECT_EQ(view.logLines.back().rfind("Error: Could not create path ", 0), 0u)
+        << view.logLines.back();
+    EXPECT_EQ(engine.SavedList.size(), 2u);
+}

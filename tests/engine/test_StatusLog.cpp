@@ -2,8 +2,11 @@
 
 #include <QTemporaryDir>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 
+#include "engine/PaneRecord.h"
 #include "engine/PlainJobView.h"
 #include "engine/StatusLog.h"
 #include "engine/wsmain.h"
@@ -171,4 +174,68 @@ TEST_F(StatusLogTest, LineBreaksInsideATextAreShownEscapedInOneLine) {
     std::string file;
     for (const auto& line : expected) file += line + "\r\n";
     EXPECT_EQ(fileText(), file) << "one status line is one log line";
+}
+
+// The file is kept through one open descriptor; whatever someone else does to
+// it between two updates, the next update leaves it equal to the pane again,
+// also when the pane's text is long enough to be kept packed.
+TEST_F(StatusLogTest, FileEqualsThePaneAgainAfterEveryKindOfOutsideChange) {
+    const auto sameSizeElsewhere = [this] {
+        // Another file of exactly the same size moved over the name: only the
+        // file's identity tells.
+        const std::string other = root + "/other.log";
+        testsupport::writeFile(other, std::string(fileText().size(), 'x'));
+        ASSERT_TRUE(std::filesystem::exists(other));
+        std::filesystem::rename(other, logFile());
+    };
+    const struct {
+        const char* name;
+        std::function<void()> change;
+    } changes[] = {
+        {"truncated in place", [this] { std::filesystem::resize_file(logFile(), 10); }},
+        {"emptied in place", [this] { std::filesystem::resize_file(logFile(), 0); }},
+        {"extended in place",
+         [this] {
+             std::ofstream out(logFile(), std::ios::app | std::ios::binary);
+             out << "someone else's line\r\n";
+         }},
+        {"removed", [this] { std::filesystem::remove(logFile()); }},
+        {"replaced by a file of the same size", sameSizeElsewhere},
+        {"its folder removed", [this] { std::filesystem::remove_all(root + "/sites"); }},
+    };
+    int n = 0;
+    // Enough lines that the pane's text spans several packed blocks.
+    for (; n < 12000; ++n) log.Update("Saved", "http://host.test/page" + std::to_string(n), 0);
+    ASSERT_GT(view.logText().size(), 4 * TPaneRecord::kBlockBytes);
+    ASSERT_EQ(fileText(), view.logText());
+    for (const auto& c : changes) {
+        c.change();
+        log.Update("Saved", "http://host.test/after/" + std::string(c.name), 0);
+        ASSERT_EQ(fileText(), view.logText()) << c.name;
+        log.Update("Saved", "http://host.test/next/" + std::to_string(++n), 0);
+        ASSERT_EQ(fileText(), view.logText()) << "the update after: " << c.name;
+    }
+    EXPECT_EQ(log.paneLines(), view.logLines);
+    EXPECT_EQ(view.logClears, 0) << "no outside change costs the pane its lines";
+}
+
+TEST(PaneRecord, KeepsEveryLineThroughPackedBlocks) {
+    TPaneRecord record;
+    std::vector<std::string> lines;
+    std::string expected;
+    for (int i = 0; i < 20000; ++i) {
+        std::string line =
+            i % 1000 == 0 ? std::string() : "Saved http://h.test/" + std::to_string(i * 7919);
+        record.append(line);
+        expected += line + "\r\n";
+        lines.push_back(std::move(line));
+    }
+    EXPECT_EQ(record.lineCount(), lines.size());
+    EXPECT_EQ(record.bytes(), static_cast<std::int64_t>(expected.size()));
+    EXPECT_EQ(record.text(), expected);
+    EXPECT_EQ(record.lines(), lines);
+    EXPECT_LT(record.memoryBytes(), expected.size() / 2) << "full blocks are kept packed";
+    record.clear();
+    EXPECT_EQ(record.text(), "");
+    EXPECT_EQ(record.lineCount(), 0u);
 }

@@ -2,6 +2,7 @@
 
 #include "http/Web.h"
 #include "platform/EventPump.h"
+#include "platform/TcpSocket.h"
 #include "tests/http/WebTestSupport.h"
 #include "tests/support/Peers.h"
 #include "tests/support/ScriptedServer.h"
@@ -592,4 +593,32 @@ TEST(WebRequest, PostRaisesOnWriteWhenTheSocketCanTakeData) {
     ASSERT_TRUE(webtest::waitForEnd(web));
     EXPECT_GE(writes, 1);
     EXPECT_EQ(server.requests()[0].substr(0, 21), "POST /form HTTP/1.0\r\n");
+}
+
+// The request, with every header the component can send, reaches the socket
+// in one send: pieces sent alone would each cost a system call and a packet.
+TEST(WebRequest, GoesOutWholeInOneSend) {
+    ScriptedServer server;
+    server.send(kOkHeader + "hello world").close();
+    ASSERT_TRUE(server.start());
+    TWeb web;
+    webtest::configureLikeEngine(web);
+    web.setURL(server.baseUrl() + "/a.htm");
+    web.setFrom("me@host.test");
+    web.setReferer("http://ref.test/");
+    web.OnPrepare = [](TWeb* w) { w->setIfModifiedSince("Mon, 02 Feb 1998 10:00:00 GMT"); };
+    const std::uint64_t before = platform::TcpSocket::sendCalls();
+    web.Retrieve();
+    ASSERT_TRUE(webtest::waitForEnd(web));
+    EXPECT_EQ(platform::TcpSocket::sendCalls() - before, 1u);
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests()[0],
+              "GET /a.htm HTTP/1.0\r\n"
+              "From: me@host.test\r\n"
+              "Host: 127.0.0.1\r\n"
+              "If-Modified-Since: Mon, 02 Feb 1998 10:00:00 GMT\r\n"
+              "Referer: http://ref.test/\r\n"
+              "User-Agent: tectonix' dope fly downloader\r\n"
+              "Accept: */*\r\n"
+              "\r\n");
 }
