@@ -46,7 +46,7 @@ struct TagWinsock::SocketState {
     }
 
     // Notifications are re-armed only when the owner can act on them, so that a
-    // readable socket does not flood the queue (as the original library did).
+    // readable socket does not flood the queue.
     void arm() {
         const bool haveReceiver = !receiver.isNull() && events != 0;
         readNotifier->setEnabled(haveReceiver && !ended && !readPending && !connecting &&
@@ -365,7 +365,7 @@ int TagWinsock::WSACancelAsyncRequest(TAsyncHandle handle) {
 
 std::uint32_t TagWinsock::InetAddr(const std::string& text) {
     requireLoaded();
-    // inet_aton accepts trailing white space, like the original conversion.
+    // inet_aton accepts trailing white space, which callers may leave.
     in_addr a{};
     if (text.empty() || ::inet_aton(text.c_str(), &a) == 0) return INADDR_NONE_VALUE;
     if (text.find('\0') != std::string::npos) return INADDR_NONE_VALUE;

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/PlainJobView.h"
+#include "testing/PlainJobView.h"
 #include "engine/StatusLog.h"
 #include "engine/wsmain.h"
 #include "platform/Clock.h"

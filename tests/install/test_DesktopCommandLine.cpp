@@ -113,3 +113,4 @@ void TestDesktopCommandLine::withoutArgumentsPageTwoKeepsItsOwnText() {
 
 QTEST_MAIN(TestDesktopCommandLine)
 #include "test_DesktopCommandLine.moc"
+#include "testing/ScriptedDialogs.h"

@@ -588,3 +588,4 @@ private slots:
 
 QTEST_MAIN(TestEmailForm)
 #include "test_EmailForm.moc"
+#include "testing/ScriptedDialogs.h"

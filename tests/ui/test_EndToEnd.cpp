@@ -108,7 +108,7 @@ private slots:
 
         QTest::mouseClick(form->btnFnlExit, Qt::LeftButton);
         QVERIFY(!form->isVisible());
-        QVERIFY(form->Engine().bHalted);
+        QVERIFY(form->Engine().Result().halted);
     }
 
     // A site behind Basic authorization: the credentials box appears once for
@@ -171,3 +171,4 @@ private slots:
 
 QTEST_MAIN(TestEndToEnd)
 #include "test_EndToEnd.moc"
+#include "testing/ScriptedDialogs.h"

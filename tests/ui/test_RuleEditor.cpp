@@ -272,3 +272,4 @@ private slots:
 
 QTEST_MAIN(TestRuleEditor)
 #include "test_RuleEditor.moc"
+#include "testing/ScriptedDialogs.h"
