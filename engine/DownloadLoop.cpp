@@ -2,6 +2,7 @@
 #include "engine/JobView.h"
 #include "engine/LocalLayout.h"
 #include "engine/ParseURLFns.h"
+#include "engine/WebURL.h"
 #include "engine/wsmain.h"
 #include "platform/FileSystem.h"
 
@@ -13,6 +14,7 @@ void THvxEngine::SetUpObjectLists() {
     if (running_) return;
     running_ = true;
     redirectHops_.clear();
+    savedSizes_.clear();
     PrepareSaveFolder();
     Timer1.setEnabled(true);
     CreateObjectLists();
@@ -27,7 +29,11 @@ void THvxEngine::ProcessFiles(const std::string&) {
         const std::string url = QueueList.back();
         sStatus = "Preparing to process";
         UpDateStatus(url);
-        if (FileType(url)) {
+        if (!IsWebURL(url)) {
+            MoveURLtoErrorList(queuePosition(url));
+            sStatus = "Warning: Could not Download Header";
+            UpDateStatus(url);
+        } else if (FileType(url)) {
             DownloadTextFile(url);
         } else {
             DownloadOtherFile(url);
@@ -47,7 +53,7 @@ void THvxEngine::DownloadTextFile(const std::string& url) {
         MoveURLtoErrorList(queuePosition(url));
         MemoDownload.clear();
         sStatus = "Error: Could not Download";
-        UpDateStatus(url);
+        UpDateFailedFetch(url);
         return;
     }
     // Stopped while the page arrived: it stays queued and the loop ends at
@@ -109,11 +115,10 @@ void THvxEngine::DownloadOtherFile(const std::string& url) {
                 sStatus = "Saved";
                 UpDateStatus(url);
                 ReportRenamedFile(url);
-                iTotalBytes += FileSizeOf(path);
-                SavedList.push_back(path);
+                RecordSavedFile(path);
             } else {
                 sStatus = "Error: Couldn't download";
-                UpDateStatus(url);
+                UpDateFailedFetch(url);
                 MoveURLtoErrorList(queuePosition(url));
             }
             return;
@@ -132,7 +137,26 @@ void THvxEngine::DownloadOtherFile(const std::string& url) {
     }
     MoveURLtoErrorList(queuePosition(url));
     sStatus = "Warning: Could not Download Header";
-    UpDateStatus(url);
+    UpDateFailedFetch(url);
+}
+
+bool THvxEngine::IsQueuedOrDone(std::string_view url) const {
+    return QueueList.contains(url) || ProcessedList.contains(url) || ErrorList.contains(url);
+}
+
+void THvxEngine::RecordSavedFile(const std::string& path) {
+    // The lists were emptied for a new job: no earlier copy counts any more.
+    if (SavedList.empty()) savedSizes_.clear();
+    const std::int64_t size = FileSizeOf(path);
+    const auto [entry, first] = savedSizes_.try_emplace(path, size);
+    if (first) {
+        iTotalBytes += size;
+        SavedList.push_back(path);
+        return;
+    }
+    // The same local copy written again: it is still one file, of its new size.
+    iTotalBytes += size - entry->second;
+    entry->second = size;
 }
 
 }  // namespace engine

@@ -2,10 +2,12 @@
 #include <cmath>
 
 #include "engine/JobView.h"
+#include "engine/WebURL.h"
 #include "engine/wsmain.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
 #include "platform/PartialFile.h"
+#include "platform/SocketErrors.h"
 
 namespace engine {
 
@@ -41,6 +43,7 @@ bool THvxEngine::DownloadText(const std::string& url) { return fetch(FetchKind::
 
 bool THvxEngine::DloadOtherFile(const std::string& url, const std::string& localPath) {
     if (fetching_) return false;
+    failureReason_.clear();
     // The body goes to a temporary file beside localPath and is moved there
     // only when whole: a failed, cut or stopped transfer leaves the earlier
     // file as it was.
@@ -66,10 +69,26 @@ bool THvxEngine::fetch(FetchKind kind, const std::string& url, const std::string
         explicit FetchScope(bool& f) : flag(f) { flag = true; }
         ~FetchScope() { flag = false; }
     } scope(fetching_);
+    // Whatever happens below (a raised Retrieve, a cancel, a redirect), the
+    // fetch starts and ends with no transfer watched and nothing timed out, so
+    // the watchdog never judges one fetch by another's times.
+    struct WatchdogScope {
+        THvxEngine& engine;
+        explicit WatchdogScope(THvxEngine& e) : engine(e) { engine.clearWatchdog(); }
+        ~WatchdogScope() { engine.clearWatchdog(); }
+    } watchdog(*this);
+
+    failureReason_.clear();
+    // Only web URLs are fetched: another scheme would have the component read
+    // local files or speak to servers the engine does not know.
+    if (!IsWebURL(url)) return false;
 
     bool result = false;
     try {
         Web1.Cancel();
+        // Each fetch sets every mode it relies on; none is left to an earlier one.
+        Web1.setRequestMode(http::mdStreaming);
+        Web1.setStreamMode(http::smMemory);
         Web1.setMethod(kind == FetchKind::Header ? http::mtHEAD : http::mtGET);
         Web1.setStoreToFile(kind == FetchKind::File);
         Web1.setStoreName(kind == FetchKind::File ? localPath : std::string());
@@ -82,21 +101,18 @@ bool THvxEngine::fetch(FetchKind kind, const std::string& url, const std::string
         UpDateStatus(url);
 
         iStartTime = ReturnTime();
-        // A data time left by an earlier transfer would make the watchdog
-        // judge this one by it.
-        iDataTime = 0;
         Web1.Retrieve();
         platform::waitUntil([this] { return !Web1.Retrieving(); });
-        // A transfer that ended without a disconnect (a redirect, an error, a
-        // cancel) must not leave the watchdog armed for the next one.
-        iStartTime = 0;
-        iDataTime = 0;
 
         if (bTimedOut) {
-            bTimedOut = false;
             MemoDownload.clear();
             sStatus = "Timeout on";
             UpDateStatus(url);
+        } else if (Web1.socketError() != 0) {
+            // Refused, reset or not found: the transfer ended at once, and
+            // whatever arrived before a reset is not the document.
+            MemoDownload.clear();
+            failureReason_ = platform::socketErrorText(Web1.socketError());
         } else if (pageTooLarge_) {
             MemoDownload.clear();
         } else {
@@ -126,6 +142,26 @@ bool THvxEngine::fetch(FetchKind kind, const std::string& url, const std::string
     return result;
 }
 
+void THvxEngine::clearWatchdog() {
+    iStartTime.reset();
+    iDataTime.reset();
+    bTimedOut = false;
+}
+
+void THvxEngine::RestartStallClock() {
+    const int now = ReturnTime();
+    if (iStartTime) iStartTime = now;
+    if (iDataTime) iDataTime = now;
+}
+
+void THvxEngine::UpDateFailedFetch(const std::string& text) {
+    if (failureReason_.empty()) {
+        UpDateStatus(text);
+        return;
+    }
+    statusLog_.Update(sStatus, text, iTotalBytes, std::string(kReasonIndent) + failureReason_);
+}
+
 void THvxEngine::Web1DataAvailable(http::TWeb* sender, const char* buffer, int length) {
     if (length < 0) length = 0;
     if (!sender->StoreToFile()) {
@@ -152,8 +188,8 @@ void THvxEngine::Web1DataAvailable(http::TWeb* sender, const char* buffer, int l
 void THvxEngine::Web1Disconnect(http::TWeb*) {
     iFileBytes = 0;
     view_.SetProgress(0);
-    iDataTime = 0;
-    iStartTime = 0;
+    iDataTime.reset();
+    iStartTime.reset();
 }
 
 void THvxEngine::Web1TimeOut(http::TWeb*) { bTimedOut = true; }

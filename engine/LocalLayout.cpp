@@ -146,8 +146,7 @@ bool THvxEngine::SaveFile(const std::string& url) {
     }
     sStatus = "File saved to";
     UpDateStatus(ShownLocalPathOf(url));
-    iTotalBytes += FileSizeOf(path);
-    SavedList.push_back(path);
+    RecordSavedFile(path);
     return true;
 }
 

@@ -3,6 +3,7 @@
 
 #include "engine/JobView.h"
 #include "engine/ParseURLFns.h"
+#include "engine/WebURL.h"
 #include "engine/wsmain.h"
 #include "platform/Dialogs.h"
 
@@ -21,15 +22,14 @@ void THvxEngine::RedirectURL(const std::string& url) {
     const auto seen = redirectHops_.find(url);
     const int hops = seen == redirectHops_.end() ? 0 : seen->second;
     if (hops >= kMaxRedirects) {
-        // A server that keeps redirecting (to itself, or round a circle) would
-        // keep the crawl busy forever: the chain ends here like a failed header.
+        // A server that keeps redirecting to new addresses would keep the
+        // crawl busy forever: the chain ends here like a failed header.
         MoveURLtoErrorList(queuePosition(url));
         sStatus = "Warning: Could not Download Header";
         UpDateStatus(url);
         return;
     }
 
-    MoveURL(queuePosition(url));
     std::string location = Web1.Location();
     const auto lastSlash = location.rfind('/');
     const auto hash = location.find('#', lastSlash == std::string::npos ? 0 : lastSlash);
@@ -37,8 +37,30 @@ void THvxEngine::RedirectURL(const std::string& url) {
     location = StandardiseURL(location);
     location = location.empty() ? url : ResolveURL(location, url);
 
+    if (EqualsCaseBlind(location, url)) {
+        // A URL that sends the client back to itself never yields a document.
+        sStatus = "URL Redirected to:";
+        UpDateStatus(location);
+        MoveURLtoErrorList(queuePosition(url));
+        sStatus = "Warning: Could not Download Header";
+        UpDateStatus(url);
+        return;
+    }
+
+    MoveURL(queuePosition(url));
     sStatus = "URL Redirected to:";
     UpDateStatus(location);
+    if (!IsWebURL(location)) {
+        // Another scheme is no address for this engine: it fails like a
+        // header that could not be fetched.
+        ErrorList.push_back(location);
+        sStatus = "Warning: Could not Download Header";
+        UpDateStatus(location);
+        return;
+    }
+    // A target that is queued, done or failed already is not fetched again:
+    // several URLs redirected to one place fetch it once.
+    if (IsQueuedOrDone(location)) return;
     redirectHops_[location] = hops + 1;
     QueueList.push_back(location);
 }
@@ -62,14 +84,21 @@ void THvxEngine::DealwithNoFile(std::string& url) {
         } else {
             ProcessedList.push_back(candidate);
             sStatus = "Redirection: Correct Filename is not";
-            UpDateStatus(candidate);
+            UpDateFailedFetch(candidate);
         }
     }
 
     if (!accepted.empty()) {
-        ProcessedList.push_back(url);
         const long position = queuePosition(url);
         std::string named = AdFile(url, accepted);
+        if (IsQueuedOrDone(named)) {
+            // The default document is queued or handled already (a page that
+            // links "./", or a second way to its folder): the directory entry
+            // ends here, and the page is fetched once.
+            MoveURL(position);
+            return;
+        }
+        ProcessedList.push_back(url);
         if (position >= 0) QueueList.replace(static_cast<std::size_t>(position), named);
         url = std::move(named);
         return;
@@ -93,7 +122,7 @@ void THvxEngine::DealwithNoFile(std::string& url) {
 
     if (!DownloadText(url)) {
         sStatus = "Error: Could not download Mystery file";
-        UpDateStatus(url);
+        UpDateFailedFetch(url);
         MoveURLtoErrorList(queuePosition(url));
         MemoDownload.clear();
         return;

@@ -65,14 +65,16 @@ void TStatusLog::AddLineBoldTail(const std::string& plain, const std::string& bo
 }
 
 void TStatusLog::Update(const std::string& status, const std::string& text,
-                        std::int64_t totalBytes) {
+                        std::int64_t totalBytes, const std::string& detail) {
     const std::string line = escapeLineBreaks(status + " " + text);
     view_.SetStatusCaption(line);
 
     appendToPane(line, LineKind::Plain);
+    if (!detail.empty()) appendToPane(detail, LineKind::Plain);
     if (!writePaneToLog()) {
         resetPane();
         appendToPane(line, LineKind::Plain);
+        if (!detail.empty()) appendToPane(detail, LineKind::Plain);
     }
 
     view_.SetTotalSizeLabel(totalSizeLabel(totalBytes));

@@ -24,8 +24,11 @@ public:
     // one pane line (CR and LF shown as %0D and %0A), the save directory gets
     // its trailing "/" and is created when missing, the pane is written to the
     // log file, and the size label shows totalBytes in kilobytes. A log that cannot be written
-    // costs the pane its history; the update goes on.
-    void Update(const std::string& status, const std::string& text, std::int64_t totalBytes);
+    // costs the pane its history; the update goes on. A non-empty detail (a
+    // failure's reason) becomes one more pane line right after the status line,
+    // written with it.
+    void Update(const std::string& status, const std::string& text, std::int64_t totalBytes,
+                const std::string& detail = {});
 
     // Pane lines that are not status lines (the watchdog's, the summary). They
     // reach the file with the next status update, if one comes.

@@ -94,14 +94,16 @@ bool THvxEngine::FormClose() {
 
 void THvxEngine::Timer1Timer() {
     const int now = ReturnTime();
-    if (iDataTime != 0 && secondsSince(iDataTime, now) > kStallSeconds) {
-        iDataTime = 0;
+    // An unset time means no transfer (or no data yet); a transfer that began
+    // at midnight has the time 0 and is watched like any other.
+    if (iDataTime && secondsSince(*iDataTime, now) > kStallSeconds) {
+        iDataTime.reset();
         AddLogLine("*****File Skipped - Stalled on Opening Connection*****");
         bTimedOut = true;
         Web1.Cancel();
     }
-    if (iStartTime != 0 && iDataTime == 0 && secondsSince(iStartTime, now) > kStallSeconds) {
-        iStartTime = 0;
+    if (iStartTime && !iDataTime && secondsSince(*iStartTime, now) > kStallSeconds) {
+        iStartTime.reset();
         AddLogLine("*****File Skipped - Stalled on Download*****");
         bTimedOut = true;
         Web1.Cancel();

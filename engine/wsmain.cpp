@@ -69,9 +69,7 @@ THvxEngine::WatchdogPause::WatchdogPause(THvxEngine& engine)
 
 THvxEngine::WatchdogPause::~WatchdogPause() {
     // The transfer's clock starts again: the pause was not a stall.
-    const int now = engine_.ReturnTime();
-    if (engine_.iStartTime != 0) engine_.iStartTime = now;
-    if (engine_.iDataTime != 0) engine_.iDataTime = now;
+    engine_.RestartStallClock();
     engine_.Timer1.setEnabled(watching_);
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -105,8 +106,10 @@ private:
     bool bStop = false;
     bool bHalted = false;
     bool bTimedOut = false;
-    int iStartTime = 0;  // seconds since midnight; 0 = none
-    int iDataTime = 0;   // seconds since midnight; 0 = none
+    // Seconds since midnight; empty while no transfer runs (or no data came).
+    // Midnight itself is 0, a time like any other.
+    std::optional<int> iStartTime;
+    std::optional<int> iDataTime;
     bool bRuleChanged = false;
 
 public:
@@ -173,6 +176,16 @@ public:
     // True while a fetch waits for its transfer; no second fetch starts then.
     bool Fetching() const { return fetching_; }
 
+    // Why the last fetch failed when a connection or a lookup failed ("[10061]
+    // Connection refused", "[11001] Host not found"); empty otherwise.
+    const std::string& FetchFailureReason() const { return failureReason_; }
+    // A reason line follows the status line of its failed fetch, indented by
+    // this much (front ends tell reason lines by it).
+    static constexpr std::string_view kReasonIndent = "    ";
+    // A box the user must answer is not a stall: the running transfer's
+    // watchdog times start again now (times not set stay unset).
+    void RestartStallClock();
+
     void Web1DataAvailable(http::TWeb* sender, const char* buffer, int length);
     void Web1Disconnect(http::TWeb* sender);
     void Web1TimeOut(http::TWeb* sender);
@@ -237,6 +250,15 @@ public:
     // url may become the named URL.
     void DealwithNoFile(std::string& url);
 
+    // --- Fetching once ---
+
+    // True when the URL is queued, done or failed already: nothing brings it
+    // back for a second fetch.
+    bool IsQueuedOrDone(std::string_view url) const;
+    // Counts a file written to path: a path saved before (two URLs with one
+    // local copy) is counted once, at its latest size.
+    void RecordSavedFile(const std::string& path);
+
     // --- The loop (DownloadLoop.cpp) ---
 
     // Creates the lists, queues the start URL and runs the whole job.
@@ -257,6 +279,10 @@ public:
 
     // sStatus, a blank and text: the status line, a pane line and the log file.
     void UpDateStatus(const std::string& text);
+    // The status line of a failed fetch (sStatus, a blank and text), followed
+    // by the fetch's failure reason, indented, when it has one. Both reach the
+    // log file together.
+    void UpDateFailedFetch(const std::string& text);
     // A pane line that is not a status line (the watchdog's).
     void AddLogLine(const std::string& line);
     // Seconds since local midnight, 0..86399.
@@ -265,6 +291,8 @@ public:
 private:
     enum class FetchKind { Header, Text, File };
     bool fetch(FetchKind kind, const std::string& url, const std::string& localPath);
+    // No transfer watched, nothing timed out.
+    void clearWatchdog();
     void configureWeb();
     // Position of the URL being handled: the last queue entry when it is that
     // URL, else the first entry equal to it.
@@ -280,6 +308,8 @@ private:
     bool pageTooLarge_ = false;                          // the current page outgrew kMaxPageBytes
     std::int64_t bodyBytes_ = 0;                         // body bytes of the current transfer
     std::unordered_map<std::string, int> redirectHops_;  // queued target -> hops so far
+    std::string failureReason_;                          // why the last fetch failed, or empty
+    std::unordered_map<std::string, std::int64_t> savedSizes_;  // saved path -> bytes counted
 
     std::unique_ptr<platform::PartialFile> partialFile_;  // the running file transfer's
     int saveFolderError_ = 0;                             // errno: save directory unwritable

@@ -7,14 +7,12 @@
 
 #include "http/BufferStream.h"
 #include "http/CredentialCache.h"
-#include "http/DirectoryListing.h"
 #include "http/HostCache.h"
 #include "http/ResponseHead.h"
 #include "http/WebInternal.h"
 #include "http/Webcache.h"
 #include "http/Webproxy.h"
 #include "platform/ByteText.h"
-#include "platform/DirectoryScan.h"
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/HostLookup.h"
@@ -55,9 +53,16 @@ TWeb::~TWeb() {
 // ---------------------------------------------------------------- errors
 
 void TWeb::reportError(int id, const std::string& argument) {
+    report(formatWebMessage(id, argument), id % 100);
+}
+
+void TWeb::reportSocketError(int code) {
+    socketError_ = code;
+    report(platform::socketErrorText(code), code);
+}
+
+void TWeb::report(const std::string& text, int code) {
     Cancel();
-    std::string text = formatWebMessage(id, argument);
-    int code = id % 100;
     if (errorMode_ == emHandler) {
         lastError_ = text;
         if (OnError) OnError(this, code);
@@ -90,6 +95,7 @@ void TWeb::Retrieve() {
     ++generation_;
     connectTime_ = {};
     lookupError_ = 0;
+    socketError_ = 0;
     lookupPending_ = false;
     readPosition_ = 0;
     level1_ = level2_ = -1;
@@ -231,6 +237,8 @@ void TWeb::afterLookup(int error) {
         if (forceCachedCopy()) return;
         std::string host = lookupName_;
         if (host.empty()) host = useProxy_ ? proxy_ : webHost_;
+        // The socket-level reason stays beside the component's own message.
+        socketError_ = error != 0 ? error : platform::WSAHOST_NOT_FOUND;
         reportError(SHostNotFound, host);
         return;
     }
@@ -243,19 +251,28 @@ void TWeb::afterLookup(int error) {
 
 void TWeb::openConnection() {
     socket_ = std::make_unique<platform::TcpSocket>(*receiver_, WM_WEBSOCKET, generation_);
-    if (socket_->open() != 0) {
+    if (const int rc = socket_->open(); rc != 0) {
         socket_.reset();
+        socketError_ = rc;
         reportError(SCannotCreateSocket);
         return;
     }
     int rc = socket_->connect(address_, static_cast<std::uint16_t>(connectPort_));
-    if (rc != 0 && rc != platform::WSAEWOULDBLOCK) reportError(SOpenFailed);
+    if (rc != 0 && rc != platform::WSAEWOULDBLOCK) {
+        socketError_ = rc;
+        reportError(SOpenFailed);
+    }
 }
 
 void TWeb::onSocket(int event, int error) {
-    // Errors are handed back and otherwise ignored: a refused or reset
-    // connection stays under way until the caller cancels it.
-    if (error > platform::WSABASEERR) return;
+    // A refused connect or a reset connection ends the retrieval now, with its
+    // reason: nothing more will arrive, and waiting for the caller's time limit
+    // would report a stall that never was.
+    if (error != 0) {
+        if (event == platform::FD_CONNECT && forceCachedCopy()) return;
+        reportSocketError(error);
+        return;
+    }
     switch (event) {
         case platform::FD_CONNECT:
             onConnected();
@@ -285,8 +302,9 @@ void TWeb::onConnected() {
 
 bool TWeb::sendPiece(const std::string& piece) {
     if (!socket_ || !connected_) return false;
-    if (socket_->sendAll(piece.data(), piece.size()) != 0) {
+    if (const int rc = socket_->sendAll(piece.data(), piece.size()); rc != 0) {
         if (forceCachedCopy()) return false;
+        socketError_ = rc;
         reportError(SSendError);
         return false;
     }
@@ -490,36 +508,6 @@ void TWeb::raiseDisconnectOnce() {
     if (disconnectReported_) return;
     disconnectReported_ = true;
     if (OnDisconnect) OnDisconnect(this);
-}
-
-void TWeb::startLocalFile() {
-    const std::string path = documentPath_ + documentName_;
-    GenerationWatch watch{generation_, generation_};
-    if (platform::fs::fileExists(path)) {
-        localStream_ = platform::FileStream::openRead(path);
-        servedFromFile_ = true;
-        if (OnConnect) OnConnect(this);
-        return;
-    }
-    if (platform::fs::directoryExists(path)) {
-        platform::DirectoryScan::setCurrentDirectory(path);
-        requestMode_ = mdRequest;
-        const std::string directory = platform::DirectoryScan::currentDirectory();
-        bufferStream_ = std::make_unique<BufferStream>();
-        bufferStream_->append(
-            DirectoryListing::page(directory, platform::DirectoryScan::list(directory)));
-        bufferStream_->seek(readPosition_);
-        bytesReceived_ = bufferStream_->size();
-        if (OnConnect) OnConnect(this);
-        if (watch.changed()) return;
-        if (OnResponse) OnResponse(this, 2, 0, "OK");
-        if (watch.changed()) return;
-        contentType_ = "TEXT";
-        contentSubType_ = "HTML";
-        if (OnInfo) OnInfo(this);
-        return;
-    }
-    reportError(SFileDoesNotExist, documentName_);
 }
 
 }  // namespace http

@@ -179,6 +179,10 @@ public:
     int PercentDone() const { return percentDone_; }
     double TransferRate() const { return transferRate_; }
     const std::string& LastError() const { return lastError_; }
+    // The socket error code (10061 "Connection refused", 11001 "Host not
+    // found", ...) that ended the current retrieval, or 0. A refused or reset
+    // connection and a failed lookup end the retrieval at once with OnError.
+    int socketError() const { return socketError_; }
     bool Connected() const { return connected_; }
 
     // Class-wide cache of looked-up hosts: "name|address" entries, sorted,
@@ -239,6 +243,8 @@ private:
     void dispatch(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
     void guard(const char* name);
     void reportError(int id, const std::string& argument = {});
+    void reportSocketError(int code);
+    void report(const std::string& text, int code);
     void parseURL(const std::string& text);
     void rebuildURL();
     void resetResponse();
@@ -333,6 +339,7 @@ private:
     int lookupHandle_ = 0;
     bool lookupPending_ = false;
     int lookupError_ = 0;
+    int socketError_ = 0;
     bool connected_ = false;
     bool retrieving_ = false;
     bool headerPhase_ = false;

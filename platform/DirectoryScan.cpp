@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 #include <ctime>
 
 namespace platform {
@@ -42,13 +43,9 @@ std::vector<DirectoryScan::Entry> DirectoryScan::list(const std::string& directo
     return entries;
 }
 
-bool DirectoryScan::setCurrentDirectory(const std::string& directory) {
-    return ::chdir(directory.c_str()) == 0;
-}
-
-std::string DirectoryScan::currentDirectory() {
+std::string DirectoryScan::canonicalDirectory(const std::string& directory) {
     char buf[PATH_MAX];
-    if (!::getcwd(buf, sizeof buf)) return {};
+    if (!::realpath(directory.c_str(), buf)) return {};
     return buf;
 }
 

@@ -22,10 +22,10 @@ public:
     // Empty when the directory cannot be read.
     static std::vector<Entry> list(const std::string& directory);
 
-    // Makes directory the process's current directory; false when it cannot.
-    static bool setCurrentDirectory(const std::string& directory);
-    // The process's current directory, without a trailing "/" (except for "/").
-    static std::string currentDirectory();
+    // The directory's absolute path with every symbolic link, "." and ".."
+    // resolved, without a trailing "/" (except for "/"); empty when it cannot be
+    // resolved. The process's working directory is never changed.
+    static std::string canonicalDirectory(const std::string& directory);
 };
 
 }  // namespace platform

@@ -4,7 +4,10 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <cctype>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 #include "platform/MessageReceiver.h"
@@ -26,6 +29,18 @@ struct HostLookup::Shared {
     std::uint32_t address = 0;
 };
 
+bool HostLookup::reservedInvalid(const std::string& name) {
+    std::string_view n = name;
+    if (!n.empty() && n.back() == '.') n.remove_suffix(1);
+    constexpr std::string_view kLabel = "invalid";
+    if (n.size() < kLabel.size()) return false;
+    const std::string_view tail = n.substr(n.size() - kLabel.size());
+    const bool matches = std::equal(tail.begin(), tail.end(), kLabel.begin(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == b;
+    });
+    return matches && (n.size() == kLabel.size() || n[n.size() - kLabel.size() - 1] == '.');
+}
+
 HostLookup::HostLookup(MessageReceiver& receiver, unsigned message)
     : receiver_(receiver), message_(message) {}
 
@@ -39,6 +54,13 @@ int HostLookup::start(const std::string& name) {
     shared->handle = nextHandle_++;
     if (nextHandle_ <= 0) nextHandle_ = 1;
     current_ = shared;
+    if (reservedInvalid(name)) {
+        // The answer is known; it still arrives as a message, like any other.
+        shared->answered = true;
+        receiver_.PostMessage(message_, static_cast<std::uintptr_t>(shared->handle),
+                              makeSelectParam(0, WSAHOST_NOT_FOUND));
+        return shared->handle;
+    }
     std::thread([shared, name] {
         addrinfo hints{};
         hints.ai_family = AF_INET;

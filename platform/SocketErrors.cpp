@@ -14,7 +14,7 @@ struct ErrnoMapping {
     int code;
 };
 
-// The one mapping table from the operating system's numbering to the original.
+// The one mapping table from the operating system's numbering to ours.
 constexpr ErrnoMapping kErrnoTable[] = {
     {0, kSocketNoError},
     {EINTR, WSAEINTR},
@@ -155,6 +155,12 @@ std::string socketErrorDescription(int code) {
     const auto& table = descriptions();
     auto it = table.find(code);
     return it == table.end() ? std::string() : std::string(it->second);
+}
+
+std::string socketErrorText(int code) {
+    const std::string description = socketErrorDescription(code);
+    if (description.empty()) return "Error #" + std::to_string(code);
+    return "[" + std::to_string(code) + "] " + description;
 }
 
 }  // namespace platform

@@ -95,7 +95,8 @@ void TcpSocket::onWritable() {
 
 void TcpSocket::onReadable() {
     if (fd_ < 0) return;
-    // Like the original library, one read notification until the data are read.
+    // One read notification until the data are read, so that a readable
+    // socket does not flood the queue.
     readNotifier_->setEnabled(false);
     char probe;
     ssize_t n = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
@@ -149,7 +150,7 @@ std::int64_t TcpSocket::receive(char* buffer, std::size_t size) {
     do {
         n = ::recv(fd_, buffer, size, MSG_DONTWAIT);
     } while (n < 0 && errno == EINTR);
-    // Reading re-arms the read notification, as in the original library.
+    // Reading re-arms the read notification.
     if (connected_ && !closeReported_) readNotifier_->setEnabled(true);
     if (n < 0) {
         lastError_ = socketErrorFromErrno(errno);

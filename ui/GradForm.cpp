@@ -227,7 +227,9 @@ QPixmap TGradientForm::RenderCaption(bool active) {
         const QPixmap small = icon.pixmap(kSmallIcon, kSmallIcon);
         painter.drawPixmap(layout.icon, small);
     }
-    for (const auto& button : layout.buttons) drawCaptionButton(painter, button);
+    for (const auto& button : layout.buttons)
+        drawCaptionButton(painter, button,
+                          pressedOver_ && pressedButton_ && *pressedButton_ == button.kind);
     QRect textArea = layout.textArea;
     painter.setFont(captionFont_);
     if (OnCaptionPaint) OnCaptionPaint(this, painter, textArea);
@@ -244,18 +246,20 @@ void TGradientForm::PaintCaption(bool /*active*/) {
     if (!caption.isEmpty()) update(caption);
 }
 
-void TGradientForm::drawCaptionButton(QPainter& painter, const CaptionButton& button) const {
+void TGradientForm::drawCaptionButton(QPainter& painter, const CaptionButton& button,
+                                      bool pressed) const {
     const QRect r = button.rect;
     if (r.width() <= 2 || r.height() <= 2) return;
     const QPalette pal = palette();
     painter.fillRect(r, pal.color(QPalette::Button));
-    painter.setPen(pal.color(QPalette::Light));
+    // Pressed, the bevel turns inward and the glyph moves one pixel down-right.
+    painter.setPen(pal.color(pressed ? QPalette::Shadow : QPalette::Light));
     painter.drawLine(r.topLeft(), r.topRight());
     painter.drawLine(r.topLeft(), r.bottomLeft());
-    painter.setPen(pal.color(QPalette::Shadow));
+    painter.setPen(pal.color(pressed ? QPalette::Light : QPalette::Shadow));
     painter.drawLine(r.bottomLeft(), r.bottomRight());
     painter.drawLine(r.topRight(), r.bottomRight());
-    const QRect g = r.adjusted(4, 3, -4, -3);
+    const QRect g = r.adjusted(4, 3, -4, -3).translated(pressed ? 1 : 0, pressed ? 1 : 0);
     auto glyph = [&](const QColor& color, int dx) {
         QPen pen(color);
         pen.setWidth(2);
@@ -352,6 +356,16 @@ int TGradientForm::hitTest(const QPoint& pos) const {
     return 0;
 }
 
+std::optional<TGradientForm::CaptionButton> TGradientForm::captionButtonAt(
+    const QPoint& pos) const {
+    const CaptionLayout layout = ComputeCaptionLayout(isMaximized());
+    if (!layout.caption.contains(pos)) return std::nullopt;
+    const QPoint local = pos - layout.caption.topLeft();
+    for (const auto& button : layout.buttons)
+        if (button.rect.contains(local)) return button;
+    return std::nullopt;
+}
+
 void TGradientForm::mousePressEvent(QMouseEvent* event) {
     const CaptionLayout layout = ComputeCaptionLayout(isMaximized());
     const QPoint pos = event->position().toPoint();
@@ -359,12 +373,14 @@ void TGradientForm::mousePressEvent(QMouseEvent* event) {
         QWidget::mousePressEvent(event);
         return;
     }
-    const QPoint local = pos - layout.caption.topLeft();
-    for (const auto& button : layout.buttons) {
-        if (button.rect.contains(local)) {
-            if (button.enabled) clickCaptionButton(button.kind);
-            return;
+    if (const auto button = captionButtonAt(pos)) {
+        // A caption button acts on release over itself; the press only arms it.
+        if (button->enabled) {
+            pressedButton_ = button->kind;
+            pressedOver_ = true;
+            PaintCaption(IsActive());
         }
+        return;
     }
     // Let the window manager move us when it can; otherwise follow the mouse.
     if (windowHandle() && windowHandle()->startSystemMove()) return;
@@ -373,6 +389,16 @@ void TGradientForm::mousePressEvent(QMouseEvent* event) {
 }
 
 void TGradientForm::mouseMoveEvent(QMouseEvent* event) {
+    if (pressedButton_) {
+        // The button shows pressed only while the mouse is over it.
+        const auto button = captionButtonAt(event->position().toPoint());
+        const bool over = button && button->kind == *pressedButton_;
+        if (over != pressedOver_) {
+            pressedOver_ = over;
+            PaintCaption(IsActive());
+        }
+        return;
+    }
     if (dragging_ && (event->buttons() & Qt::LeftButton)) {
         move(event->globalPosition().toPoint() - dragOffset_);
         return;
@@ -383,10 +409,25 @@ void TGradientForm::mouseMoveEvent(QMouseEvent* event) {
 
 void TGradientForm::mouseReleaseEvent(QMouseEvent* event) {
     dragging_ = false;
+    if (pressedButton_ && event->button() == Qt::LeftButton) {
+        const CaptionButton::Kind pressed = *pressedButton_;
+        pressedButton_.reset();
+        pressedOver_ = false;
+        PaintCaption(IsActive());
+        // Released elsewhere: the user dragged off to cancel.
+        const auto button = captionButtonAt(event->position().toPoint());
+        if (button && button->kind == pressed && button->enabled) clickCaptionButton(pressed);
+        return;
+    }
     QWidget::mouseReleaseEvent(event);
 }
 
 void TGradientForm::mouseDoubleClickEvent(QMouseEvent* event) {
+    // A quick second click on a caption button is one more press of it.
+    if (event->button() == Qt::LeftButton && captionButtonAt(event->position().toPoint())) {
+        mousePressEvent(event);
+        return;
+    }
     const CaptionLayout layout = ComputeCaptionLayout(isMaximized());
     if (layout.caption.contains(event->position().toPoint()) && (borderIcons_ & biMaximize)) {
         clickCaptionButton(isMaximized() ? CaptionButton::Restore : CaptionButton::Maximize);

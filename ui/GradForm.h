@@ -8,6 +8,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -115,7 +116,9 @@ private:
     void buildFont();
     void layoutClient();
     int hitTest(const QPoint& pos) const;
-    void drawCaptionButton(QPainter& painter, const CaptionButton& button) const;
+    void drawCaptionButton(QPainter& painter, const CaptionButton& button, bool pressed) const;
+    // The caption button under a point in window coordinates, if any.
+    std::optional<CaptionButton> captionButtonAt(const QPoint& pos) const;
     void clickCaptionButton(CaptionButton::Kind kind);
 
     QString caption_;
@@ -128,6 +131,9 @@ private:
     QWidget* client_;
     int activeOverride_ = -1;
     bool dragging_ = false;
+    // The caption button the left mouse button went down on, until released.
+    std::optional<CaptionButton::Kind> pressedButton_;
+    bool pressedOver_ = false;
     QPoint dragOffset_;
 };
 

@@ -323,6 +323,14 @@ void TRuleEditor::ModifyList(int index) {
     AddToLists();
     ClearProperties();
     RefreshIcons();
+    clearSelection();
+}
+
+void TRuleEditor::clearSelection() {
+    // The list moves its current row to a neighbour when an item goes; that
+    // row must not look chosen, or the next Delete would remove it.
+    PTListView1->clearSelection();
+    PTListView1->setCurrentItem(nullptr);
 }
 
 void TRuleEditor::btnApplyFileChangesClick() {
@@ -335,8 +343,7 @@ void TRuleEditor::Button2Click() {
     const auto answer =
         dialogs_().inputBox("Harvex", "Enter new filename, eg: *.doc, p*.mp3", std::string());
     ClearProperties();
-    PTListView1->clearSelection();
-    PTListView1->setCurrentItem(nullptr);
+    clearSelection();
     txtFileName->setText(DecodeBytes(answer.value_or(std::string())));
     btnApplyFileChanges->setEnabled(true);
 }
@@ -357,6 +364,7 @@ void TRuleEditor::Button1Click() {
     if (index >= static_cast<int>(rules_.size()) || index >= PTListView1->count()) return;
     rules_.erase(rules_.begin() + index);
     delete PTListView1->takeItem(index);
+    clearSelection();
 }
 
 void TRuleEditor::PTListView1Click() { UpdateInfoBox(); }

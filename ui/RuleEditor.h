@@ -100,6 +100,8 @@ protected:
 private:
     void addListItem(const QString& caption);
     void setRuleChanged(bool changed);
+    // Leaves no list item selected and no current item.
+    void clearSelection();
 
     engine::TAllowedFilesList& rules_;
     bool& bRuleChanged_;

@@ -47,6 +47,10 @@ constexpr const char* kAppDescription2 =
     "you.";
 constexpr int kTextLeft = 136;
 constexpr int kTextWidth = 380;
+constexpr int kParagraphGap = 10;
+constexpr const char* kQuotaTooSmall =
+    "The download limit you have specified is too small. Please specify at least 1 megabyte.";
+constexpr const char* kBoxCaption = "Harvex";
 const QColor kNavy(0, 0, 128);
 
 const char* const kPage1Texts[5] = {
@@ -220,15 +224,21 @@ void TFormHVXLoader::buildPage1() {
     PaintBox1->OnMouseDown = [this](Qt::MouseButton b, Qt::KeyboardModifiers m, bool dbl) {
         PaintBox1MouseDown(b, m, dbl);
     };
-    // Labels 2 and 3, and 4 and 5, continue one paragraph each.
-    const bool endsParagraph[5] = {true, false, true, false, true};
+    // Texts 2 and 3, and 4 and 5, are one paragraph each: each paragraph is
+    // one label, so that its lines flow instead of breaking where a text ends.
+    const QString paragraphs[] = {
+        QString::fromUtf8(kPage1Texts[0]),
+        QString::fromUtf8(kPage1Texts[1]) + QString::fromUtf8(kPage1Texts[2]),
+        QString::fromUtf8(kPage1Texts[3]) + QString::fromUtf8(kPage1Texts[4]),
+    };
     int y = 34;
-    for (int i = 0; i < 5; ++i) {
-        QLabel* label = addText(WizardPage1, QString::fromUtf8(kPage1Texts[i]), kTextLeft, y,
-                                kTextWidth, 16, QStringLiteral("Label%1").arg(i + 1));
+    int number = 0;
+    for (const QString& text : paragraphs) {
+        QLabel* label = addText(WizardPage1, text, kTextLeft, y, kTextWidth, 16,
+                                QStringLiteral("lblParagraph%1").arg(++number));
         const int height = label->heightForWidth(kTextWidth);
         label->resize(kTextWidth, height);
-        y += height + (endsParagraph[i] ? 10 : 0);
+        y += height + kParagraphGap;
     }
     WizardPage1->OnPageShow = [this](TWizardPage*) { WizardPage1PageShow(); };
     WizardPage1->OnPageNext = [this](TWizardPage*, TWizardPage*, bool&) { WizardPage1PageNext(); };
@@ -262,6 +272,8 @@ void TFormHVXLoader::buildPage2() {
     WizardPage2->OnPageNext = [this](TWizardPage*, TWizardPage*, bool& allow) {
         WizardPage2PageNext(allow);
     };
+    // The first thing to enter on this page is the start address.
+    WizardPage2->OnPageShow = [this](TWizardPage*) { txtStartURL->setFocus(); };
 }
 
 void TFormHVXLoader::buildPage3() {
@@ -367,7 +379,9 @@ void TFormHVXLoader::buildPage5() {
     optDiskQuoteClick();
     addText(WizardPage5, QStringLiteral("Click FINISH to begin downloading the Web Site..."),
             kTextLeft, 250, kTextWidth, 16);
-    WizardPage5->OnPageNext = [this](TWizardPage*, TWizardPage*, bool&) { WizardPage5PageNext(); };
+    WizardPage5->OnPageNext = [this](TWizardPage*, TWizardPage*, bool& allow) {
+        WizardPage5PageNext(allow);
+    };
 }
 
 void TFormHVXLoader::buildPage6() {
@@ -379,26 +393,30 @@ void TFormHVXLoader::buildPage6() {
     txtStatus->setGeometry(4, 2, 510, 16);
     txtStatus->setTextFormat(Qt::PlainText);
     RichEdit1 = named(new QTextEdit(Panel1), "RichEdit1");
-    RichEdit1->setGeometry(4, 20, 510, 162);
+    RichEdit1->setGeometry(4, 20, 510, 134);
     RichEdit1->setAcceptRichText(false);
+    // The pane shows the log as written; what is typed would never reach the file.
+    RichEdit1->setReadOnly(true);
     RichEdit1->setLineWrapMode(QTextEdit::NoWrap);
     RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     lblFilestoProcess =
         named(new QLabel(QStringLiteral("Queued Files: 0"), Panel1), "lblFilestoProcess");
-    lblFilestoProcess->setGeometry(4, 192, 230, 16);
     lblTotalDownloadSize =
         named(new QLabel(QStringLiteral("Total Size of Files Downloaded: 0"), Panel1),
               "lblTotalDownloadSize");
-    lblTotalDownloadSize->setGeometry(4, 212, 230, 16);
+    // Each count has the pane's whole width, so that the largest values show
+    // whole; the animation sits below them.
+    lblFilestoProcess->setGeometry(4, 158, 510, 16);
+    lblTotalDownloadSize->setGeometry(4, 176, 510, 16);
     animProgress = named(new TAnimate(Panel1), "animProgress");
-    animProgress->setGeometry(238, 186, 276, 49);
+    animProgress->setGeometry(238, 194, 276, 49);
     ProgressBar1 = named(new QProgressBar(Panel1), "ProgressBar1");
-    ProgressBar1->setGeometry(4, 246, 420, 20);
+    ProgressBar1->setGeometry(4, 249, 420, 20);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     btnStop = named(new QPushButton(QStringLiteral("Stop"), Panel1), "btnStop");
-    btnStop->setGeometry(439, 243, 75, 25);
+    btnStop->setGeometry(439, 246, 75, 25);
     connect(btnStop, &QPushButton::clicked, this, [this] { btnStopClick(); });
 }
 
@@ -413,6 +431,16 @@ void TFormHVXLoader::WizardPage1PageNext() {
 void TFormHVXLoader::WizardPage2PageNext(bool& allowChange) {
     // All three checks run and each failing one shows its own box.
     if (!engine::CheckStartPage(*engine_)) allowChange = false;
+}
+
+void TFormHVXLoader::WizardPage5PageNext(bool& allowChange) {
+    // A limit of 0 MB would stop before the first file, and doubling it when
+    // the user asks for more gives 0 again.
+    if (optDiskQuote->isChecked() && spnDiskQuota->value() < kMinQuotaMB) {
+        Dialogs().messageBox(kBoxCaption, kQuotaTooSmall, platform::DialogKind::Error,
+                             platform::kButtonOk);
+        allowChange = false;
+    }
 }
 
 void TFormHVXLoader::everythingKeepsTheOthers() {
@@ -565,6 +593,10 @@ void TFormHVXLoader::SetStatusCaption(const std::string& text) {
 }
 
 void TFormHVXLoader::appendLog(const QString& plain, const QString& bold, bool heading) {
+    // New lines are followed only while the reader is at the end; a reader who
+    // scrolled up to read stays where they are.
+    QScrollBar* bar = RichEdit1->verticalScrollBar();
+    const bool following = bar->value() >= bar->maximum();
     QTextCursor cursor(RichEdit1->document());
     cursor.movePosition(QTextCursor::End);
     // Every line but the first opens a new block.
@@ -584,7 +616,7 @@ void TFormHVXLoader::appendLog(const QString& plain, const QString& bold, bool h
             cursor.insertText(bold, format);
         }
     }
-    RichEdit1->verticalScrollBar()->setValue(RichEdit1->verticalScrollBar()->maximum());
+    if (following) bar->setValue(bar->maximum());
 }
 
 void TFormHVXLoader::AppendLogLine(const std::string& line) {

@@ -68,6 +68,7 @@ public:
     static constexpr int kClientWidth = 534;
     static constexpr int kClientHeight = 353;
     static constexpr int kMaxQuotaMB = 10000;
+    static constexpr int kMinQuotaMB = 1;
 
     explicit TFormHVXLoader(QWidget* parent = nullptr);
     ~TFormHVXLoader() override;
@@ -120,7 +121,8 @@ public:
     void WizardPage2PageNext(bool& allowChange);
     void WizardPage3PageNext();
     void WizardPage4PageBack();
-    void WizardPage5PageNext() {}
+    // A checked limit must be at least one megabyte.
+    void WizardPage5PageNext(bool& allowChange);
     void Wizard1Finish();
     void Wizard1Cancel();
     void Wizard1Help() {}

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 
 TEmailErrorDialog::TEmailErrorDialog(const QString& text, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("EmailErrorDialog"));
@@ -12,7 +13,6 @@ TEmailErrorDialog::TEmailErrorDialog(const QString& text, QWidget* parent) : QDi
     // A dialog border with only the system menu: no minimise, maximise or help.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(kClientWidth, kClientHeight);
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPixelSize(11);
     setFont(font);
@@ -20,21 +20,26 @@ TEmailErrorDialog::TEmailErrorDialog(const QString& text, QWidget* parent) : QDi
 
     lblMessage = new QLabel(text, this);
     lblMessage->setObjectName(QStringLiteral("lblMessage"));
-    lblMessage->setGeometry(4, 8, 365, 55);
     lblMessage->setWordWrap(true);
     lblMessage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblMessage->setTextFormat(Qt::PlainText);
+    // An error line and the clipboard advice take five lines or more: the label
+    // grows to hold them all, and the buttons and the window move down with it.
+    const int labelHeight = std::max(kLabelHeight, lblMessage->heightForWidth(kLabelWidth));
+    lblMessage->setGeometry(kLabelLeft, kLabelTop, kLabelWidth, labelHeight);
+    const int buttonTop = kLabelTop + labelHeight + kButtonGap;
+    setFixedSize(kClientWidth, buttonTop + kButtonHeight + kBottomMargin);
 
     btnToClipboard = new QPushButton(QStringLiteral("To Clipboard"), this);
     btnToClipboard->setObjectName(QStringLiteral("btnToClipboard"));
-    btnToClipboard->setGeometry(212, 72, 75, 25);
+    btnToClipboard->setGeometry(212, buttonTop, 75, kButtonHeight);
     // Enter presses Close even while this button has the focus.
     btnToClipboard->setAutoDefault(false);
     connect(btnToClipboard, &QPushButton::clicked, this, &QDialog::accept);
 
     btnClose = new QPushButton(QStringLiteral("&Close"), this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
-    btnClose->setGeometry(296, 72, 75, 25);
+    btnClose->setGeometry(296, buttonTop, 75, kButtonHeight);
     btnClose->setDefault(true);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
 

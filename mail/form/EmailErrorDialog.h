@@ -11,7 +11,15 @@ class TEmailErrorDialog : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kClientWidth = 374;
+    // The least height; a longer text makes the dialog taller.
     static constexpr int kClientHeight = 101;
+    static constexpr int kLabelLeft = 4;
+    static constexpr int kLabelTop = 8;
+    static constexpr int kLabelWidth = 365;
+    static constexpr int kLabelHeight = 55;
+    static constexpr int kButtonGap = 9;
+    static constexpr int kButtonHeight = 25;
+    static constexpr int kBottomMargin = 4;
 
     TEmailErrorDialog(const QString& text, QWidget* parent = nullptr);
 

@@ -141,12 +141,11 @@ TfrmEmail::TfrmEmail(QWidget* parent, TEmailFormSettings settings)
     Bevel1->setFrameShadow(QFrame::Sunken);
 
     chkHTML = named(new QCheckBox(QStringLiteral("Send Email as HTML"), this), "chkHTML");
-    // Where the font at hand is wider than the original's, the caption must
-    // still show whole; there is room up to the Send button.
+    // Where the font at hand is wider than the layout assumes, the caption
+    // must still show whole; there is room up to the Send button.
     chkHTML->setGeometry(6, 400, std::max(118, chkHTML->sizeHint().width()), 17);
 
     lblStatus = named(new QLabel(this), "lblStatus");
-    lblStatus->move(7, 418);
     lblStatus->setTextFormat(Qt::PlainText);
 
     butSend = named(new QPushButton(QStringLiteral("&Send"), this), "butSend");
@@ -157,8 +156,11 @@ TfrmEmail::TfrmEmail(QWidget* parent, TEmailFormSettings settings)
     butCancel->setGeometry(319, 403, 75, 25);
     butCancel->setDefault(true);
 
-    // A long status line runs under the buttons rather than over them.
-    lblStatus->lower();
+    // The status line ends before the Send button; a longer text is shortened
+    // in the middle so that its beginning and the host's domain both show.
+    lblStatus->setGeometry(kStatusLeft, kStatusTop, butSend->x() - kStatusGap - kStatusLeft,
+                           kClientHeight - kStatusTop);
+    lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     setTabOrder(txtName, txtYourEmail);
     setTabOrder(txtYourEmail, txtFriendsName);
@@ -246,8 +248,11 @@ void TfrmEmail::FormShow() {
 void TfrmEmail::txtAddressChange() { butSend->setEnabled(!txtAddress->text().isEmpty()); }
 
 void TfrmEmail::SetStatus(const std::string& text) {
-    lblStatus->setText(decode(text));
-    lblStatus->adjustSize();
+    const QString full = decode(text);
+    const QString shown =
+        lblStatus->fontMetrics().elidedText(full, Qt::ElideMiddle, lblStatus->width());
+    lblStatus->setText(shown);
+    lblStatus->setToolTip(shown == full ? QString() : full);
     // The send sequence runs inside one click handler: show the text now.
     lblStatus->repaint();
 }

@@ -50,6 +50,10 @@ class TfrmEmail : public QDialog {
 public:
     static constexpr int kClientWidth = 399;
     static constexpr int kClientHeight = 434;
+    static constexpr int kStatusLeft = 7;
+    static constexpr int kStatusTop = 418;
+    // Space kept between the status line and the Send button.
+    static constexpr int kStatusGap = 4;
     static constexpr int kResolverTimeOut = 30;
     static constexpr int kSmtpTimeOut = 30;
     static constexpr int kExchangerTimeOut = 7;
@@ -93,6 +97,9 @@ public:
     void ctlMsMailMailSent();
     void btnToClipboardClick();
 
+    // Shows one status text; the send sequence calls it at each step.
+    void SetStatus(const std::string& text);
+
     // True while the send sequence runs.
     bool Sending() const { return sending_; }
 
@@ -105,7 +112,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void SetStatus(const std::string& text);
     void ComposeMessage(const std::string& senderName);
     void FindMailServers(const std::string& address, std::vector<std::string>& list);
     void GetDNSServers(std::vector<std::string>& list);

@@ -1,8 +1,10 @@
 // The whole download loop against a real nginx serving a site the test writes.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QDirIterator>
 #include <QProcess>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -291,4 +293,121 @@ TEST_F(CrawlNginx, GeneratedSiteIsCopiedExactly) {
     EXPECT_EQ(engine.iTotalBytes, sizeOnDisk(manifest));
     EXPECT_TRUE(engine.QueueList.empty());
     EXPECT_TRUE(view.dialogs.calls.empty());
+}
+
+// --- Each file fetched once ---
+
+namespace {
+
+// Requests nginx logged as "METHOD target HTTP/1.0".
+int requestsFor(const NginxServer& server, const std::string& method, const std::string& target) {
+    const std::string log = testsupport::readFile(server.workDir() + "/access.log");
+    const std::string needle = "\"" + method + " " + target + " HTTP/1.0\"";
+    int count = 0;
+    for (auto at = log.find(needle); at != std::string::npos; at = log.find(needle, at + 1))
+        ++count;
+    return count;
+}
+
+}  // namespace
+
+// A page that links "./" and its folder: the folder resolves to the page
+// already fetched, so the folder's entry ends without a second fetch.
+TEST_F(CrawlNginx, FolderResolvingToAPageAlreadyFetchedIsNotFetchedAgain) {
+    startServer();
+    server->put("library/index.html",
+                "<html><a href=\"./\">here</a> <a href=\"page.html\">page</a></html>\n");
+    server->put("library/page.html",
+                "<html><a href=\"../library/\">up</a> <a href=\"index.html\">home</a></html>\n");
+    pagesAndGraphicsOnly();
+    const std::string folder = base + "/library/";
+    view.startURL = folder + "index.html";
+
+    engine.SetUpObjectLists();
+
+    EXPECT_EQ(requestsFor(*server, "GET", "/library/index.html"), 1);
+    EXPECT_EQ(requestsFor(*server, "GET", "/library/page.html"), 1);
+    EXPECT_EQ(countLines("Saved " + folder + "index.html"), 1);
+    EXPECT_TRUE(logHas("Redirection: Correct filename is " + folder + "index.html"))
+        << "the folder was resolved to its default page";
+    EXPECT_TRUE(engine.ProcessedList.contains(folder));
+    EXPECT_TRUE(engine.QueueList.empty());
+
+    const std::set<std::string> onDisk = {"library/index.html", "library/page.html"};
+    EXPECT_EQ(savedTree(), onDisk);
+    EXPECT_EQ(engine.SavedList.size(), onDisk.size());
+    EXPECT_EQ(engine.iTotalBytes, sizeOnDisk(onDisk));
+    EXPECT_TRUE(logHas("Total Files Downloaded: 2"));
+}
+
+// Three images redirected to one folder: the folder and its page are fetched
+// once, and the summary counts the files on disk.
+TEST_F(CrawlNginx, SeveralRedirectsToOneFolderFetchItOnce) {
+    startServer(
+        "absolute_redirect off;\n"
+        "location ~ ^/img/[abc]\\.gif$ { return 302 /folder/; }\n");
+    server->put("index.html",
+                "<html><img src=\"img/a.gif\"><img src=\"img/b.gif\"><img src=\"img/c.gif\">"
+                "</html>\n");
+    server->put("folder/index.html", std::string(54, 'f'));
+    pagesAndGraphicsOnly();
+    view.startURL = base + "/index.html";
+
+    engine.SetUpObjectLists();
+
+    for (const char* image : {"/img/a.gif", "/img/b.gif", "/img/c.gif"})
+        EXPECT_EQ(requestsFor(*server, "HEAD", image), 1) << image;
+    EXPECT_EQ(countLines("URL Redirected to: " + base + "/folder/"), 3);
+    EXPECT_EQ(requestsFor(*server, "HEAD", "/folder/"), 1);
+    EXPECT_EQ(requestsFor(*server, "GET", "/folder/index.html"), 1);
+
+    const std::set<std::string> onDisk = {"index.html", "folder/index.html"};
+    EXPECT_EQ(savedTree(), onDisk);
+    EXPECT_EQ(engine.SavedList.size(), onDisk.size());
+    EXPECT_EQ(engine.iTotalBytes, sizeOnDisk(onDisk));
+    EXPECT_TRUE(logHas("Total Files Downloaded: 2"));
+    EXPECT_TRUE(logHas("Total Size of Downloaded Files: " + std::to_string(sizeOnDisk(onDisk)) +
+                       " bytes."));
+}
+
+// --- Web URLs only ---
+
+// A redirect to a local folder amid a crawl fails like a header; the pages
+// and files after it are fetched as usual and the working directory stays.
+TEST_F(CrawlNginx, RedirectToAFileUrlFailsAndTheCrawlGoesOn) {
+    startServer(
+        "absolute_redirect off;\n"
+        "location = /away.gif { return 302 \"file:///etc/\"; }\n");
+    // Worked last first: away.gif, then pic.gif, then good.html.
+    server->put("index.html",
+                "<html><a href=\"good.html\">g</a><img src=\"pic.gif\"><img src=\"away.gif\">"
+                "</html>\n");
+    server->put("good.html", "<html>after the redirect</html>\n");
+    server->put("pic.gif", kLogo);
+    pagesAndGraphicsOnly();
+    view.startURL = base + "/index.html";
+    const std::string before = QDir::currentPath().toStdString();
+    // Should a fetch never end (a listing handed out on request), the clock
+    // moves on so that the watchdog ends it and the test fails instead of hanging.
+    auto turns = std::make_shared<int>(0);
+    whileWaiting([this, turns] {
+        *turns = engine.Fetching() ? *turns + 1 : 0;
+        if (*turns % 2500 == 0 && *turns > 0) clock.advance(engine.kStallSeconds + 1);
+        return false;
+    });
+
+    engine.SetUpObjectLists();
+
+    expectInOrder({"URL Redirected to: file:///etc/",
+                   "Warning: Could not Download Header file:///etc/", "Saved " + base + "/pic.gif",
+                   "Saved " + base + "/good.html", "Finished Downloading. "});
+    EXPECT_TRUE(engine.ErrorList.contains("file:///etc/"));
+    EXPECT_TRUE(engine.ProcessedList.contains(base + "/away.gif"));
+    EXPECT_EQ(QDir::currentPath().toStdString(), before);
+    EXPECT_EQ(testsupport::readFile(savePath("pic.gif")), kLogo);
+    const std::set<std::string> onDisk = {"index.html", "good.html", "pic.gif"};
+    EXPECT_EQ(savedTree(), onDisk);
+    EXPECT_EQ(engine.iTotalBytes, sizeOnDisk(onDisk));
+    EXPECT_EQ(engine.Web1.RequestMode(), http::mdStreaming);
+    EXPECT_EQ(countLines("*****File Skipped - Stalled on Download*****"), 0);
 }

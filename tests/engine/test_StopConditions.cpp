@@ -4,6 +4,7 @@
 
 #include <QTemporaryDir>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "engine/wsmain.h"
@@ -62,7 +63,7 @@ TEST_F(StopTest, CredentialsAreAskedOfTheJobView) {
 
 TEST_F(StopTest, WatchdogRestsWhileABoxIsOpenAndTheTransferClockRestarts) {
     engine.iStartTime = 12 * 3600;
-    engine.iDataTime = 0;  // no data yet: stays unset
+    engine.iDataTime.reset();  // no data yet: stays unset
     {
         const auto pause = engine.PauseWatchdog();
         EXPECT_FALSE(engine.Timer1.enabled());
@@ -70,7 +71,7 @@ TEST_F(StopTest, WatchdogRestsWhileABoxIsOpenAndTheTransferClockRestarts) {
     }
     EXPECT_TRUE(engine.Timer1.enabled());
     EXPECT_EQ(engine.iStartTime, 12 * 3600 + 45);
-    EXPECT_EQ(engine.iDataTime, 0);
+    EXPECT_FALSE(engine.iDataTime.has_value());
     // No stall is seen right after the box closed.
     engine.Timer1Timer();
     EXPECT_FALSE(engine.bTimedOut);
@@ -186,8 +187,8 @@ TEST_F(StopTest, CancelWithoutATransferAllowsClosingAtOnce) {
 
 struct StallCase {
     const char* name;
-    int startTime;
-    int dataTime;
+    std::optional<int> startTime;  // empty: no transfer
+    std::optional<int> dataTime;   // empty: no data yet
     int now;
     bool downloadLine;  // "Stalled on Opening Connection" (data came, then silence)
     bool startLine;     // "Stalled on Download" (nothing for 20 s since the start)
@@ -209,25 +210,32 @@ TEST_P(WatchdogTable, AbandonsOnlyAfterMoreThanTwentySilentSeconds) {
     EXPECT_EQ(has("*****File Skipped - Stalled on Download*****"), c.startLine);
     EXPECT_EQ(engine.bTimedOut, c.downloadLine || c.startLine);
     if (c.downloadLine) {
-        EXPECT_EQ(engine.iDataTime, 0);
+        EXPECT_FALSE(engine.iDataTime.has_value());
     }
     if (c.startLine) {
-        EXPECT_EQ(engine.iStartTime, 0);
+        EXPECT_FALSE(engine.iStartTime.has_value());
     }
     // The watchdog's lines go to the pane only.
     EXPECT_TRUE(engine.statusLog().logFilePath().empty());
 }
 
+constexpr std::optional<int> kNone;
+
 INSTANTIATE_TEST_SUITE_P(
     Stalls, WatchdogTable,
-    ::testing::Values(StallCase{"Idle", 0, 0, 50000, false, false},
-                      StallCase{"FreshRequest", 50000, 0, 50020, false, false},
-                      StallCase{"SilentRequest", 50000, 0, 50021, false, true},
+    ::testing::Values(StallCase{"Idle", kNone, kNone, 50000, false, false},
+                      StallCase{"FreshRequest", 50000, kNone, 50020, false, false},
+                      StallCase{"SilentRequest", 50000, kNone, 50021, false, true},
                       StallCase{"DataThenSilence", 50000, 50005, 50026, true, true},
                       StallCase{"DataRecently", 50000, 50010, 50026, false, false},
-                      StallCase{"AcrossMidnight", 86395, 0, 16, false, true},
+                      StallCase{"AcrossMidnight", 86395, kNone, 16, false, true},
                       StallCase{"DataAcrossMidnight", 86390, 86399, 20, true, true},
-                      StallCase{"JustAfterMidnight", 86395, 0, 10, false, false}),
+                      StallCase{"JustAfterMidnight", 86395, kNone, 10, false, false},
+                      // Second 0 is a time like any other, not "no transfer".
+                      StallCase{"StartedAtMidnight", 0, kNone, 21, false, true},
+                      StallCase{"StartedAtMidnightStillFresh", 0, kNone, 20, false, false},
+                      StallCase{"DataAtMidnight", 86399, 0, 21, true, true},
+                      StallCase{"IdleAtMidnight", kNone, kNone, 0, false, false}),
     [](const ::testing::TestParamInfo<StallCase>& info) { return info.param.name; });
 
 }  // namespace

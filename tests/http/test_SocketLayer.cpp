@@ -158,3 +158,19 @@ TEST(HostLookup, UnknownNameGives11001) {
     EXPECT_EQ(c.seen[0].error, WSAHOST_NOT_FOUND);
     EXPECT_EQ(lookup.address(handle), 0u);
 }
+
+TEST(HostLookup, ReservedInvalidNamesAreAnsweredWithoutAsking) {
+    for (const std::string name : {"invalid", "nosuch.invalid", "a.b.INVALID", "x.invalid."})
+        EXPECT_TRUE(HostLookup::reservedInvalid(name)) << name;
+    for (const std::string name : {"invalid.example", "notinvalid", "host.invalidx", "localhost"})
+        EXPECT_FALSE(HostLookup::reservedInvalid(name)) << name;
+
+    Collector c;
+    HostLookup lookup(c.receiver, 0x0400 + 312);
+    const int handle = lookup.start("nosuch.invalid");
+    EXPECT_FALSE(lookup.pending()) << "answered before any thread could ask";
+    ASSERT_TRUE(waitUntilFor([&] { return !c.seen.empty(); }, kWatchdogMs));
+    EXPECT_EQ(c.seen[0].tag, static_cast<std::uintptr_t>(handle));
+    EXPECT_EQ(c.seen[0].error, WSAHOST_NOT_FOUND);
+    EXPECT_EQ(lookup.address(handle), 0u);
+}

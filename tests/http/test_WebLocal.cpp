@@ -97,7 +97,7 @@ TEST(WebLocalFile, DirectoryIsListedAsHtml) {
     EXPECT_EQ(web.ContentSubType(), "HTML");
     std::vector<int> contexts;
     std::string listing = readAllByRequests(web, 512, contexts);
-    QDir::setCurrent(QString::fromStdString(before));
+    EXPECT_EQ(QDir::currentPath().toStdString(), before) << "the working directory stays";
 
     EXPECT_EQ(static_cast<std::int64_t>(listing.size()), web.BytesReceived());
     EXPECT_EQ(listing.rfind("<TITLE> Directory Listing of " + root +

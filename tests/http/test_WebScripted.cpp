@@ -295,27 +295,38 @@ TEST(WebFailure, ServerThatNeverAnswersKeepsRetrievingUntilCancel) {
     EXPECT_EQ(web.StatusText(), "NONE");
 }
 
-TEST(WebFailure, RefusedPortStaysRetrievingUntilCancel) {
+// A refusal, a reset and an unknown host end the retrieval at once with
+// OnError and the socket error; no caller time limit is needed.
+TEST(WebFailure, RefusedPortEndsTheRetrievalAtOnceWithItsReason) {
     std::uint16_t port = testsupport::freeTcpPort();
     TWeb web;
     EventLog log;
     log.attach(web);
     web.setURL("http://127.0.0.1:" + std::to_string(port) + "/a.htm");
     web.Retrieve();
-    ASSERT_TRUE(platform::waitUntilFor([&] { return log.saw("Resolved  127.0.0.1"); },
-                                       webtest::kWatchdogMs));
-    // Give the refusal every chance to arrive; it must change nothing.
-    for (int i = 0; i < 20; ++i) settle();
-    EXPECT_TRUE(web.Retrieving());
-    EXPECT_FALSE(log.saw("Connect"));
-    EXPECT_TRUE(log.errors.empty());
-    web.Cancel();
-    EXPECT_FALSE(web.Retrieving());
+    ASSERT_TRUE(webtest::waitForEnd(web));
+    EXPECT_EQ(log.joined(), "Resolved  127.0.0.1, Error 10061");
+    EXPECT_EQ(log.errors, std::vector<int>{10061});
+    EXPECT_EQ(web.socketError(), 10061);
+    EXPECT_EQ(web.LastError(), "[10061] Connection refused");
+    EXPECT_EQ(web.StatusText(), "NONE");
     settle();
-    EXPECT_EQ(log.joined(), "Resolved  127.0.0.1");
+    EXPECT_FALSE(log.saw("Disconnect"));
 }
 
-TEST(WebFailure, ResetConnectionStaysRetrievingUntilCancel) {
+TEST(WebFailure, RefusedPortInExceptionModeKeepsTheTextWithItsCode) {
+    std::uint16_t port = testsupport::freeTcpPort();
+    TWeb web;
+    web.setErrorMode(http::emException);
+    web.setURL("http://127.0.0.1:" + std::to_string(port) + "/a.htm");
+    web.Retrieve();
+    // Raised inside a message, where no caller could catch it.
+    ASSERT_TRUE(webtest::waitForEnd(web));
+    EXPECT_EQ(web.LastError(), "[10061] Connection refused, Code: 10061");
+    EXPECT_EQ(web.socketError(), 10061);
+}
+
+TEST(WebFailure, ResetConnectionEndsTheRetrievalAtOnceWithItsReason) {
     ScriptedServer server;
     server.send("HTTP/1.0 200 OK\r\n").reset();
     ASSERT_TRUE(server.start());
@@ -324,12 +335,40 @@ TEST(WebFailure, ResetConnectionStaysRetrievingUntilCancel) {
     log.attach(web);
     web.setURL(server.baseUrl() + "/a.htm");
     web.Retrieve();
-    ASSERT_TRUE(
-        platform::waitUntilFor([&] { return server.stepsDone() >= 2; }, webtest::kWatchdogMs));
-    for (int i = 0; i < 20; ++i) settle();
-    EXPECT_TRUE(web.Retrieving());
-    web.Cancel();
+    ASSERT_TRUE(webtest::waitForEnd(web));
+    EXPECT_EQ(log.errors, std::vector<int>{10054});
+    EXPECT_EQ(web.LastError(), "[10054] Connection reset by peer");
+    settle();
     EXPECT_FALSE(log.saw("Disconnect"));
+}
+
+TEST(WebFailure, UnknownHostEndsAtOnceWithHostNotFound) {
+    TWeb web;
+    EventLog log;
+    log.attach(web);
+    // Names under ".invalid" are never sent to a name server.
+    web.setURL("http://nosuch.invalid/a.htm");
+    web.Retrieve();
+    ASSERT_TRUE(webtest::waitForEnd(web));
+    EXPECT_EQ(log.joined(), "Resolving nosuch.invalid, Error 1");
+    EXPECT_EQ(web.LastError(), "Can't find host nosuch.invalid");
+    EXPECT_EQ(web.socketError(), 11001);
+}
+
+TEST(WebFailure, NextRetrievalStartsWithoutTheEarlierSocketError) {
+    ScriptedServer server;
+    server.send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok").close();
+    ASSERT_TRUE(server.start());
+    TWeb web;
+    web.setURL("http://127.0.0.1:" + std::to_string(testsupport::freeTcpPort()) + "/a.htm");
+    web.Retrieve();
+    ASSERT_TRUE(webtest::waitForEnd(web));
+    ASSERT_NE(web.socketError(), 0);
+    web.setURL(server.baseUrl() + "/a.htm");
+    web.Retrieve();
+    ASSERT_TRUE(webtest::waitForEnd(web));
+    EXPECT_EQ(web.socketError(), 0);
+    EXPECT_EQ(web.StatusText(), "200 OK");
 }
 
 TEST(WebFailure, CancelMidBodyKeepsTheBytesSoFarAndRaisesNoDisconnect) {

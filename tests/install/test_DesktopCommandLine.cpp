@@ -7,6 +7,7 @@
 
 #include "app/desktop/DesktopCommandLine.h"
 #include "platform/Dialogs.h"
+#include "testing/ScriptedDialogs.h"
 #include "ui/Wizard.h"
 #include "ui/wsmain.h"
 
@@ -113,4 +114,3 @@ void TestDesktopCommandLine::withoutArgumentsPageTwoKeepsItsOwnText() {
 
 QTEST_MAIN(TestDesktopCommandLine)
 #include "test_DesktopCommandLine.moc"
-#include "testing/ScriptedDialogs.h"

@@ -270,7 +270,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"a\n\rb", {"a", "", "b"}}, SplitCase{"\r\nx", {"", "x"}}),
     [](const auto& info) {
         std::string shown;  // line breaks spelled out
-        for (char c : info.param.text)
+        for (char c : std::string_view(info.param.text))
             shown += c == '\r'   ? std::string(" CR ")
                      : c == '\n' ? std::string(" LF ")
                                  : std::string(1, c);

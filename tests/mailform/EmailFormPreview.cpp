@@ -2,7 +2,11 @@
 // the form by hand against local peers under Xvfb. It sends nothing unless
 // Send is pressed, and ends with the form.
 //
-//   mailform_preview [--resolv-conf PATH] [--dns-port N] [--smtp-port N] [--empty]
+//   mailform_preview [--resolv-conf PATH] [--dns-port N] [--smtp-port N] [--maker-host HOST]
+//                    [--empty]
+//
+// --maker-host names where the list of name servers would be fetched when no
+// name server answers; give a loopback address to keep every request local.
 #include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -25,6 +29,8 @@ int main(int argc, char** argv) {
             settings.ResolverPort = static_cast<std::uint16_t>(args[++i].toUInt());
         } else if (arg == "--smtp-port" && hasValue) {
             settings.SmtpPort = static_cast<std::uint16_t>(args[++i].toUInt());
+        } else if (arg == "--maker-host" && hasValue) {
+            settings.MakerHost = args[++i].toStdString();
         } else if (arg == "--empty") {
             empty = true;
         } else {

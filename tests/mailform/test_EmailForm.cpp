@@ -15,6 +15,7 @@
 #include "mail/form/fEmail.h"
 #include "platform/Dialogs.h"
 #include "platform/gui/Clipboard.h"
+#include "testing/ScriptedDialogs.h"
 #include "tests/support/DnsmasqServer.h"
 #include "tests/support/Peers.h"
 #include "tests/support/ScriptedServer.h"
@@ -550,6 +551,86 @@ private slots:
         smtp.stop();
     }
 
+    // Every text the dialog can show, however many lines it takes, is shown
+    // whole, with the buttons below it inside the window.
+    void errorDialogShowsEveryLine_data() {
+        QTest::addColumn<QString>("text");
+        const QString advice = QString::fromLatin1(kAdvice);
+        QTest::newRow("time-out") << QStringLiteral("Operation timed out\r\n") + advice;
+        QTest::newRow("refused") << QStringLiteral("[10061] Connection refused\r\n") + advice;
+        QTest::newRow("server reply")
+            << QStringLiteral(
+                   "554 5.7.1 Service unavailable; client host [127.0.0.1] blocked "
+                   "using a list of hosts that are not allowed to send mail here\r\n") +
+                   advice;
+        QTest::newRow("no DNS") << QString::fromLatin1(kNoDns);
+        QTest::newRow("short") << QStringLiteral("x");
+    }
+    void errorDialogShowsEveryLine() {
+        QFETCH(QString, text);
+        TEmailErrorDialog dialog(text);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QLabel* label = dialog.lblMessage;
+        QCOMPARE(label->text(), text);
+        QCOMPARE(label->geometry().topLeft(), QPoint(4, 8));
+        QCOMPARE(label->width(), 365);
+        QVERIFY(label->height() >= 55);
+        // Laid out independently of the label: the height its wrapped lines need.
+        const QRect needed =
+            QFontMetrics(label->font())
+                .boundingRect(QRect(0, 0, label->contentsRect().width(), 10000),
+                              Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+        QVERIFY2(needed.height() <= label->contentsRect().height(),
+                 qPrintable(QStringLiteral("%1 > %2").arg(needed.height()).arg(label->height())));
+        for (QPushButton* button : {dialog.btnToClipboard, dialog.btnClose}) {
+            QVERIFY(button->y() > label->geometry().bottom());
+            QVERIFY(dialog.rect().contains(button->geometry()));
+            QCOMPARE(button->y(), dialog.btnToClipboard->y());
+        }
+        QCOMPARE(dialog.width(), 374);
+        QCOMPARE(dialog.height() - dialog.btnClose->geometry().bottom() - 1, 4);
+        dialog.close();
+    }
+
+    // The status line ends before the Send button; a host too long for it is
+    // shortened in the middle, the whole text kept as its tool tip.
+    void statusLineStaysClearOfTheSendButton_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("backup exchanger")
+            << QStringLiteral("Sending through backup.sender.example.");
+        QTest::newRow("name server") << QStringLiteral("1/3 127.0.0.1");
+        QTest::newRow("long host") << QStringLiteral("Sending through ") +
+                                          QString(120, QLatin1Char('m')) +
+                                          QStringLiteral(".mail.sender.example.");
+    }
+    void statusLineStaysClearOfTheSendButton() {
+        QFETCH(QString, text);
+        Environment env;
+        TfrmEmail form(nullptr, env.settings);
+        customize(form);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.SetStatus(text.toStdString());
+        QLabel* status = form.lblStatus;
+        QCOMPARE(status->pos(), QPoint(7, 418));
+        QVERIFY(status->geometry().right() < form.butSend->x());
+        QVERIFY(!status->geometry().intersects(form.butCancel->geometry()));
+        QVERIFY(form.rect().contains(status->geometry()));
+        const QFontMetrics metrics(status->font());
+        QVERIFY(metrics.horizontalAdvance(status->text()) <= status->contentsRect().width());
+        QVERIFY(metrics.height() <= status->contentsRect().height());
+        if (metrics.horizontalAdvance(text) <= status->contentsRect().width()) {
+            QCOMPARE(status->text(), text);
+            QVERIFY(status->toolTip().isEmpty());
+        } else {
+            QVERIFY(status->text().startsWith(QStringLiteral("Sending thr")));
+            QVERIFY(status->text().endsWith(QStringLiteral("sender.example.")));
+            QCOMPARE(status->toolTip(), text);
+        }
+        form.close();
+    }
+
     void errorDialogButtons() {
         {
             TEmailErrorDialog dialog(QStringLiteral("Something failed"));
@@ -588,4 +669,3 @@ private slots:
 
 QTEST_MAIN(TestEmailForm)
 #include "test_EmailForm.moc"
-#include "testing/ScriptedDialogs.h"

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <netdb.h>
 
 #include <cerrno>
@@ -30,4 +29,11 @@ TEST(SocketErrors, DescriptionsKeepTheirOriginalWording) {
     EXPECT_EQ(socketErrorDescription(11001), "Host not found");
     EXPECT_EQ(socketErrorDescription(10000), "No Error");
     EXPECT_EQ(socketErrorDescription(12345), "");
+}
+
+TEST(SocketErrors, ReasonTextIsTheCodeInBracketsAndItsDescription) {
+    EXPECT_EQ(socketErrorText(10061), "[10061] Connection refused");
+    EXPECT_EQ(socketErrorText(10054), "[10054] Connection reset by peer");
+    EXPECT_EQ(socketErrorText(11001), "[11001] Host not found");
+    EXPECT_EQ(socketErrorText(12345), "Error #12345");
 }

@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,12 +10,14 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QTimer>
 #include <QtTest>
 #include <memory>
 
 #include "LeakCheck.h"
 #include "engine/wsmain.h"
 #include "platform/Dialogs.h"
+#include "testing/ScriptedDialogs.h"
 #include "tests/support/Peers.h"
 #include "ui/Animate.h"
 #include "ui/Authd.h"
@@ -83,6 +86,15 @@ private slots:
         QTest::mouseClick(next, Qt::LeftButton);  // text and graphics, no own types
         QCOMPARE(form->Wizard1->ActivePage(), form->WizardPage5);
         QCOMPARE(next->text(), QStringLiteral("&Finish"));
+        // While the copy runs, the user types into the log pane: nothing lands there.
+        bool typedDuringTheJob = false;
+        QTimer::singleShot(0, form.get(), [&] {
+            typedDuringTheJob = form->JobRunning();
+            QVERIFY(form->RichEdit1->isReadOnly());
+            form->RichEdit1->setFocus();
+            QTest::keyClicks(form->RichEdit1, QStringLiteral("typed by the user"));
+            QTest::keyClick(form->RichEdit1, Qt::Key_Return);
+        });
         QTest::mouseClick(next, Qt::LeftButton);  // runs the job to its end
 
         QTRY_VERIFY_WITH_TIMEOUT(!form->btnFnlExit->isHidden(), 60000);
@@ -97,6 +109,19 @@ private slots:
         QVERIFY(QFileInfo::exists(saveDir + QStringLiteral("/downloads.log")));
 
         const QString log = form->RichEdit1->toPlainText();
+        QVERIFY(typedDuringTheJob);
+        QVERIFY(!log.contains(QStringLiteral("typed by the user")));
+        // The file holds the pane's lines up to the last status update; the
+        // summary follows in the pane alone.
+        QFile file(saveDir + QStringLiteral("/downloads.log"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString written = QString::fromLatin1(file.readAll());
+        QVERIFY(written.endsWith(QStringLiteral("\r\n")));
+        const QStringList fileLines = written.chopped(2).split(QStringLiteral("\r\n"));
+        const QStringList paneLines = log.split(QLatin1Char('\n'));
+        QVERIFY(fileLines.size() > 5);
+        QCOMPARE(paneLines.mid(0, fileLines.size()), fileLines);
+        QCOMPARE(paneLines.value(fileLines.size() + 1), QStringLiteral("Download Summary:"));
         QVERIFY(log.contains(QStringLiteral("Finished Downloading.")));
         QVERIFY(log.contains(QStringLiteral("Download Summary:")));
         QVERIFY2(log.contains(QStringLiteral("Total Files Downloaded: 5")), qPrintable(log));
@@ -171,4 +196,3 @@ private slots:
 
 QTEST_MAIN(TestEndToEnd)
 #include "test_EndToEnd.moc"
-#include "testing/ScriptedDialogs.h"

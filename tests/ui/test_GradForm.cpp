@@ -1,5 +1,6 @@
 #include <QImage>
 #include <QPainter>
+#include <QPointer>
 #include <QtTest>
 
 #include "LeakCheck.h"
@@ -218,6 +219,70 @@ private slots:
         form.SetCaption(QStringLiteral("Harvex (Version 1.25)"));
         QCOMPARE(form.Caption(), QStringLiteral("Harvex (Version 1.25)"));
         QCOMPARE(form.windowTitle(), QStringLiteral("Harvex (Version 1.25)"));
+    }
+
+    // Caption buttons act on release over the button they were pressed on:
+    // dragging off cancels, as on every desktop.
+    void captionButtonsActOnRelease_data() {
+        QTest::addColumn<int>("pressed");     // index in the caption layout
+        QTest::addColumn<int>("released");    // -1: on the caption text
+        QTest::addColumn<bool>("wanderOff");  // leave the button and come back
+        QTest::addColumn<QString>("effect");
+        // Buttons of the main window's caption: 0 close, 1 maximize (disabled), 2 minimize.
+        QTest::newRow("close: press and release") << 0 << 0 << false << "closed";
+        QTest::newRow("close: off and back") << 0 << 0 << true << "closed";
+        QTest::newRow("close: dragged off") << 0 << -1 << false << "none";
+        QTest::newRow("close: released on minimize") << 0 << 2 << false << "none";
+        QTest::newRow("minimize: press and release") << 2 << 2 << false << "minimized";
+        QTest::newRow("minimize: dragged off") << 2 << -1 << false << "none";
+        QTest::newRow("maximize disabled") << 1 << 1 << false << "none";
+    }
+    void captionButtonsActOnRelease() {
+        QFETCH(int, pressed);
+        QFETCH(int, released);
+        QFETCH(bool, wanderOff);
+        QFETCH(QString, effect);
+        auto* form =
+            new TGradientForm(nullptr, TFormBorderStyle::bsSingle, biSystemMenu | biMinimize);
+        form->setAttribute(Qt::WA_DeleteOnClose);
+        QPointer<TGradientForm> guard(form);
+        const auto cleanUp = qScopeGuard([&] { delete guard.data(); });
+        form->SetClientSize(300, 100);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        const auto layout = form->ComputeCaptionLayout();
+        QCOMPARE(int(layout.buttons.size()), 3);
+        QCOMPARE(layout.buttons[1].kind, TGradientForm::CaptionButton::Maximize);
+        auto centre = [&](int index) {
+            return index < 0
+                       ? layout.textArea.translated(layout.caption.topLeft()).center()
+                       : layout.buttons[index].rect.translated(layout.caption.topLeft()).center();
+        };
+        auto moveWithButtonDown = [&](const QPoint& to) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(to), QPointF(form->mapToGlobal(to)),
+                             Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(form, &move);
+        };
+        const QPoint start = centre(pressed);
+        QTest::mousePress(form, Qt::LeftButton, {}, start);
+        // Nothing happens on the press itself.
+        QVERIFY(form->isVisible());
+        QVERIFY(!form->isMinimized());
+        if (wanderOff) {
+            moveWithButtonDown(centre(-1));
+            moveWithButtonDown(start);
+        }
+        const QPoint end = centre(released);
+        if (end != start) moveWithButtonDown(end);
+        QTest::mouseRelease(form, Qt::LeftButton, {}, end);
+        QApplication::processEvents();
+        if (effect == QLatin1String("closed")) {
+            QTRY_VERIFY(guard.isNull());
+            return;
+        }
+        QVERIFY(!guard.isNull());
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->isMinimized(), effect == QLatin1String("minimized"));
     }
 
     void closeButtonClosesAndDraggingTheBarMovesTheWindow() {

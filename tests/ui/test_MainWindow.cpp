@@ -1,11 +1,16 @@
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -17,9 +22,11 @@
 #include <memory>
 
 #include "LeakCheck.h"
+#include "engine/StatusLog.h"
 #include "engine/wsmain.h"
 #include "mail/form/fEmail.h"
 #include "platform/Dialogs.h"
+#include "testing/ScriptedDialogs.h"
 #include "ui/Animate.h"
 #include "ui/RuleEditor.h"
 #include "ui/Wizard.h"
@@ -35,6 +42,8 @@ namespace {
 constexpr const char* kBlank = "One or more of the text boxes have been left blank.";
 constexpr const char* kInvalid = "The Drive you have specified is invalid. Please specify another.";
 constexpr const char* kHttp = "The Web site you are downloading must start with \"http://\"";
+constexpr const char* kQuotaTooSmall =
+    "The download limit you have specified is too small. Please specify at least 1 megabyte.";
 
 struct Window {
     ScriptedDialogs dialogs;
@@ -240,6 +249,53 @@ private slots:
         if (expected.isEmpty()) QVERIFY(w.form->Engine().DiskFree() > 0);
     }
 
+    // A save folder that cannot be created or take files is refused on page 2,
+    // before a whole copy is fetched for nothing.
+    void page2RefusesAFolderThatCannotBeWritten_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("under a file") << "under a file";
+        QTest::newRow("read-only folder") << "read-only folder";
+        QTest::newRow("pseudo file system") << "pseudo file system";
+    }
+    void page2RefusesAFolderThatCannotBeWritten() {
+        QFETCH(QString, kind);
+        QTemporaryDir scratch;
+        QString directory;
+        if (kind == QLatin1String("under a file")) {
+            QFile notes(scratch.path() + QStringLiteral("/notes.txt"));
+            QVERIFY(notes.open(QIODevice::WriteOnly));
+            notes.write("notes\n");
+            notes.close();
+            directory = notes.fileName() + QStringLiteral("/copy");
+        } else if (kind == QLatin1String("read-only folder")) {
+            if (::geteuid() == 0)
+                QSKIP(
+                    "Running as root, who may write into any folder: run the tests as a "
+                    "user to check a read-only folder.");
+            const QString folder = scratch.path() + QStringLiteral("/locked");
+            QVERIFY(QDir().mkdir(folder));
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+            directory = folder + QStringLiteral("/copy");
+        } else {
+            directory = QStringLiteral("/proc/harvex-copy");
+        }
+        Window w;
+        w.next();
+        w.form->txtStartURL->setText(QStringLiteral("http://www.harvex.example/"));
+        w.form->txtSaveDirectory->setText(directory);
+        w.next();
+        const std::vector<std::string> shown = w.messages();
+        QCOMPARE(int(shown.size()), 1);
+        const QString text = QString::fromStdString(shown[0]);
+        QVERIFY2(text.startsWith(QStringLiteral(
+                     "The Directory you have specified can not be created or written to (")) &&
+                     text.endsWith(QStringLiteral("). Please specify another.")),
+                 qPrintable(text));
+        QCOMPARE(w.dialogs.calls.back().kind, platform::DialogKind::Error);
+        QCOMPARE(w.page(), w.form->WizardPage2);
+        QVERIFY(!QFileInfo::exists(directory));
+    }
+
     void saveDirectoryKeepsItsCaseAndHomeIsExpanded() {
         Window w;
         w.next();
@@ -341,6 +397,142 @@ private slots:
         QCOMPARE(w.form->DiskQuota(), 0);
         QTest::keyClick(w.form->spnDiskQuota, Qt::Key_Up);
         QCOMPARE(w.form->DiskQuota(), 1);
+    }
+
+    // Finish on page 5 with the limit box checked needs at least 1 MB.
+    void quotaBelowOneMegabyteIsRefused_data() {
+        QTest::addColumn<bool>("checked");
+        QTest::addColumn<int>("arrowsUp");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("checked, 0 MB") << true << 0 << true;
+        QTest::newRow("checked, 1 MB") << true << 1 << false;
+        QTest::newRow("checked, 3 MB") << true << 3 << false;
+        QTest::newRow("unchecked") << false << 0 << false;
+    }
+    void quotaBelowOneMegabyteIsRefused() {
+        QFETCH(bool, checked);
+        QFETCH(int, arrowsUp);
+        QFETCH(bool, refused);
+        Window w;
+        w.toPage3(tmp_.path());
+        w.next();
+        QCOMPARE(w.page(), w.form->WizardPage5);
+        if (checked) QTest::mouseClick(w.form->optDiskQuote, Qt::LeftButton);
+        QCOMPARE(w.form->DiskQuote(), checked);
+        w.form->spnDiskQuota->setFocus();
+        for (int i = 0; i < arrowsUp; ++i) QTest::keyClick(w.form->spnDiskQuota, Qt::Key_Up);
+        bool ran = false;
+        w.form->JobRunner = [&](engine::THvxEngine&) { ran = true; };
+        w.next();  // reads "&Finish"
+        QCOMPARE(ran, !refused);
+        QCOMPARE(w.page(), refused ? w.form->WizardPage5 : w.form->WizardPage6);
+        const std::vector<std::string> expected =
+            refused ? std::vector<std::string>{kQuotaTooSmall} : std::vector<std::string>{};
+        QCOMPARE(w.messages(), expected);
+        if (refused) {
+            QCOMPARE(w.dialogs.calls.back().kind, platform::DialogKind::Error);
+            // Raised to 1 MB, the same press goes on to the job.
+            QTest::keyClick(w.form->spnDiskQuota, Qt::Key_Up);
+            w.next();
+            QVERIFY(ran);
+            QCOMPARE(w.form->DiskQuota(), 1);
+        }
+    }
+
+    void nextToPage2FocusesTheStartAddress() {
+        Window w;
+        w.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+        QTest::mouseClick(w.form->Wizard1->Button(wbNext), Qt::LeftButton);
+        QCOMPARE(w.page(), w.form->WizardPage2);
+        QCOMPARE(QApplication::focusWidget(), w.form->txtStartURL);
+        // Typing goes on after "http://".
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("www.harvex.example/"));
+        QCOMPARE(w.form->txtStartURL->text(), QStringLiteral("http://www.harvex.example/"));
+    }
+
+    void page1ParagraphsFlowWhole() {
+        Window w;
+        QStringList texts;
+        for (QLabel* label : w.form->WizardPage1->findChildren<QLabel*>())
+            if (label->wordWrap()) texts << label->text();
+        QCOMPARE(texts.size(), 3);
+        QVERIFY(
+            texts[1].contains(QStringLiteral("through the Internet, downloading files as it "
+                                             "goes. It reassembles")));
+        QVERIFY(
+            texts[2].endsWith(QStringLiteral("Web site. Should you want to define which files "
+                                             "you want to download (such as images only) you "
+                                             "can set these parameters as you go.")));
+        // The paragraphs follow one another without overlapping.
+        QList<QLabel*> labels;
+        for (QLabel* label : w.form->WizardPage1->findChildren<QLabel*>())
+            if (label->wordWrap()) labels << label;
+        for (int i = 0; i + 1 < labels.size(); ++i)
+            QVERIFY(labels[i]->geometry().bottom() < labels[i + 1]->y());
+        for (QLabel* label : labels)
+            QVERIFY(label->height() >= label->heightForWidth(label->width()));
+    }
+
+    // The counts show whole up to a 10 TB copy in kilobytes and a queue as
+    // long as a list can count, without running into their neighbours.
+    void statusLabelsHoldTheirLargestValues() {
+        Window w;
+        const std::int64_t tenTB = std::int64_t(10) * 1024 * 1024 * 1024 * 1024;
+        w.form->SetTotalSizeLabel(engine::TStatusLog::totalSizeLabel(tenTB));
+        QCOMPARE(w.form->lblTotalDownloadSize->text(),
+                 QStringLiteral("Total Size of Files Downloaded: 10737418240 KB"));
+        w.form->SetQueuedLabel("Queued Files: 2147483647");
+        const QList<QWidget*> neighbours = {w.form->RichEdit1, w.form->animProgress,
+                                            w.form->ProgressBar1, w.form->btnStop,
+                                            w.form->txtStatus};
+        for (QLabel* label : {w.form->lblFilestoProcess, w.form->lblTotalDownloadSize}) {
+            const QFontMetrics metrics(label->font());
+            QVERIFY2(metrics.horizontalAdvance(label->text()) <= label->contentsRect().width(),
+                     qPrintable(label->text()));
+            QVERIFY(metrics.height() <= label->contentsRect().height());
+            QVERIFY(w.form->Panel1->rect().contains(label->geometry()));
+            for (QWidget* other : neighbours)
+                QVERIFY2(!label->geometry().intersects(other->geometry()),
+                         qPrintable(other->objectName()));
+        }
+        QVERIFY(!w.form->lblFilestoProcess->geometry().intersects(
+            w.form->lblTotalDownloadSize->geometry()));
+    }
+
+    void logPaneIsReadOnlyFromTheStart() {
+        Window w;
+        QVERIFY(w.form->RichEdit1->isReadOnly());
+        w.form->AppendLogLine("Saved http://h.example/");
+        w.form->RichEdit1->setFocus();
+        QTest::keyClicks(w.form->RichEdit1, QStringLiteral("typed"));
+        QTest::keyClick(w.form->RichEdit1, Qt::Key_Return);
+        QTest::keyClick(w.form->RichEdit1, Qt::Key_Backspace);
+        QCOMPARE(w.form->RichEdit1->toPlainText(), QStringLiteral("Saved http://h.example/"));
+    }
+
+    // New lines are followed at the bottom; a reader who scrolled up stays put
+    // until they scroll back down.
+    void logPaneFollowsOnlyAtTheBottom() {
+        Window w;
+        w.form->Wizard1->SetActivePage(w.form->WizardPage6);
+        QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+        QScrollBar* bar = w.form->RichEdit1->verticalScrollBar();
+        for (int i = 0; i < 100; ++i) w.form->AppendLogLine("Saved line " + std::to_string(i));
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+
+        bar->setValue(bar->maximum() / 3);
+        const int reading = bar->value();
+        const int oldMaximum = bar->maximum();
+        for (int i = 0; i < 50; ++i) w.form->AppendLogLine("More line " + std::to_string(i));
+        QVERIFY(bar->maximum() > oldMaximum);
+        QCOMPARE(bar->value(), reading);
+
+        bar->setValue(bar->maximum());
+        w.form->AppendLogLine("Last line");
+        QCOMPARE(bar->value(), bar->maximum());
+        QVERIFY(w.form->RichEdit1->toPlainText().endsWith(QStringLiteral("\nLast line")));
     }
 
     void stayInPathChecksStayInDomain() {
@@ -548,4 +740,3 @@ private slots:
 
 QTEST_MAIN(TestMainWindow)
 #include "test_MainWindow.moc"
-#include "testing/ScriptedDialogs.h"

@@ -9,6 +9,7 @@
 
 #include "LeakCheck.h"
 #include "platform/Dialogs.h"
+#include "testing/ScriptedDialogs.h"
 #include "ui/RuleEditor.h"
 #include "ui/corvedit.h"
 
@@ -260,6 +261,55 @@ private slots:
         QCOMPARE(e.editor->txtFileName->text(), QStringLiteral("*.gif"));
     }
 
+    // After Delete File (button or menu) and after Apply nothing is selected,
+    // so a second Delete removes nothing the user did not choose.
+    void deleteAndApplyLeaveNothingSelected_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QStringList>("afterAction");
+        QTest::newRow("Delete File button") << "button" << QStringList{"*.txt", "*.jpg", "*.gif"};
+        QTest::newRow("Delete File menu") << "menu" << QStringList{"*.txt", "*.jpg", "*.gif"};
+        QTest::newRow("Apply") << "apply" << QStringList{"*.txt", "*.jpg", "*.gif", "*.aspx"};
+    }
+    void deleteAndApplyLeaveNothingSelected() {
+        QFETCH(QString, action);
+        QFETCH(QStringList, afterAction);
+        Editor e(
+            {rule("*", ".txt"), rule("*", ".asp"), rule("*", ".jpg", 1), rule("*", ".gif", 1)});
+        QVERIFY(QTest::qWaitForWindowExposed(e.window.get()));
+        QListWidget* list = e.editor->PTListView1;
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(1)).center());
+        QCOMPARE(e.editor->txtFileName->text(), QStringLiteral("*.asp"));
+        if (action == QLatin1String("button")) {
+            QTest::mouseClick(e.editor->Button1, Qt::LeftButton);
+        } else if (action == QLatin1String("menu")) {
+            e.editor->DeleteFile1->trigger();
+        } else {
+            QTest::keyClicks(e.editor->txtFileName, QStringLiteral("x"));
+            QTest::mouseClick(e.editor->btnApplyFileChanges, Qt::LeftButton);
+        }
+        QCOMPARE(e.patterns(), afterAction);
+        QCOMPARE(e.items(), afterAction);
+        QCOMPARE(e.editor->SelectedIndex(), -1);
+        QCOMPARE(list->currentRow(), -1);
+        QVERIFY(list->selectedItems().isEmpty());
+        QVERIFY(e.editor->txtFileName->text().isEmpty());
+
+        QTest::mouseClick(e.editor->Button1, Qt::LeftButton);
+        QCOMPARE(e.patterns(), afterAction);
+        QCOMPARE(e.items(), afterAction);
+    }
+
+    // Deleting the later of two equal patterns leaves the earlier one unselected.
+    void deletingADuplicateLeavesNothingSelected() {
+        Editor e({rule("*", ".txt", 0), rule("*", ".gif", 1), rule("*", ".txt", 2, 9, 1)});
+        e.select(0);
+        e.editor->Button1Click();
+        QCOMPARE(e.editor->SelectedIndex(), -1);
+        e.editor->Button1Click();
+        QCOMPARE(e.patterns(), (QStringList{"*.txt", "*.gif"}));
+    }
+
     void deleteWithoutSelectionDoesNothing() {
         Editor e({rule("*", ".txt")});
         e.editor->PTListView1->clearSelection();
@@ -272,4 +322,3 @@ private slots:
 
 QTEST_MAIN(TestRuleEditor)
 #include "test_RuleEditor.moc"
-#include "testing/ScriptedDialogs.h"
