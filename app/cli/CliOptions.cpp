@@ -150,9 +150,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
     }
     for (const QString& value : parser.values(QStringLiteral("quota"))) {
         auto mb = parseNumber(toBytes(value), kMaxQuotaMb);
-        // As on the limits page: a quota below one megabyte would ask before every file.
-        if (!mb || *mb < 1) {
-            result.error = "--quota must be whole megabytes from 1 to 10000: " + toBytes(value);
+        if (!mb) {
+            result.error = "--quota must be whole megabytes from 0 to 10000: " + toBytes(value);
             return result;
         }
         options.quotaMb = *mb;
