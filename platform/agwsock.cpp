@@ -13,6 +13,7 @@
 #include <QSocketNotifier>
 #include <cerrno>
 
+#include "platform/Ipv4Text.h"
 #include "platform/MessageReceiver.h"
 
 struct TagWinsock::SocketState {
@@ -372,13 +373,7 @@ std::uint32_t TagWinsock::InetAddr(const std::string& text) {
     return a.s_addr;
 }
 
-std::string TagWinsock::InetNtoa(std::uint32_t address) {
-    in_addr a{};
-    a.s_addr = address;
-    char buffer[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &a, buffer, sizeof(buffer));
-    return buffer;
-}
+std::string TagWinsock::InetNtoa(std::uint32_t address) { return platform::dottedText(address); }
 
 std::uint16_t TagWinsock::Htons(std::uint16_t v) { return htons(v); }
 std::uint16_t TagWinsock::Ntohs(std::uint16_t v) { return ntohs(v); }
