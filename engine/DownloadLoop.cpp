@@ -15,6 +15,9 @@ void THvxEngine::SetUpObjectLists() {
     running_ = true;
     redirectHops_.clear();
     savedSizes_.clear();
+    SavedFiles = TSavedFiles();
+    requisites_.clear();
+    stylesheets_.clear();
     PrepareSaveFolder();
     Timer1.setEnabled(true);
     CreateObjectLists();
@@ -39,6 +42,8 @@ void THvxEngine::ProcessFiles(const std::string&) {
             DownloadOtherFile(url);
         }
     }
+    // Also after a stop: what was saved is made readable from disk.
+    if (view_.OfflineCopy()) ConvertSavedLinks();
     sStatus = "Finished Downloading.";
     UpDateStatus("");
     view_.SetQueuedLabel("Queued Files: 0");
@@ -64,9 +69,11 @@ void THvxEngine::DownloadTextFile(const std::string& url) {
     UpDateStatus(url);
     GetSrcURLs();
     ProcessURLs(url);
+    QueueRequisites(url, MemoDownload,
+                    IsStylesheet(url) ? TSavedKind::Stylesheet : TSavedKind::File);
 
     const long position = queuePosition(url);
-    if (ConfirmFileSave(url) != kMaySave) {
+    if (ConfirmFileSave(url) != kMaySave && !IsRequisite(url)) {
         MoveURLtoErrorList(position);
         sStatus = "File Processed but not saved.";
     } else if (SaveFile(url)) {
@@ -90,7 +97,7 @@ void THvxEngine::DownloadOtherFile(const std::string& url) {
             DealwithNoFile(current);
             return;
         }
-        if (ConfirmFileSave(url) == kMaySave) {
+        if (ConfirmFileSave(url) == kMaySave || IsRequisite(url)) {
             const std::string saveDirectory = platform::fs::expandHome(view_.SaveDirectory());
             const std::string directory = NormalisePath(LocalDirOf(url));
             const std::string path = LocalPathOf(url);
@@ -116,6 +123,8 @@ void THvxEngine::DownloadOtherFile(const std::string& url) {
                 UpDateStatus(url);
                 ReportRenamedFile(url);
                 RecordSavedFile(path);
+                RecordSavedURL(url, path);
+                ScanSavedStylesheet(url, path);
             } else {
                 sStatus = "Error: Couldn't download";
                 UpDateFailedFetch(url);

@@ -42,6 +42,11 @@ public:
     virtual void SetDiskQuota(int megabytes) = 0;
     // optDownloadNoSizeFiles.
     virtual bool DownloadNoSizeFiles() const = 0;
+    // The copy is made to work offline: what pages need to display is fetched
+    // whatever the kind rules say, local names are the decoded URL names, and
+    // the links of saved pages and stylesheets are converted at the end. Off
+    // unless a front end offers the option.
+    virtual bool OfflineCopy() const { return false; }
 
     // --- Status page (wizard page 6) ---
 

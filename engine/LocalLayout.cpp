@@ -94,7 +94,7 @@ std::string LocalFileName(std::string_view saveDirectory, std::string_view direc
 // --- The engine's saving ---
 
 std::string THvxEngine::LocalDirOf(std::string_view url) const {
-    return URLToLocalDir(platform::fs::expandHome(view_.SaveDirectory()), url);
+    return URLToLocalDir(platform::fs::expandHome(view_.SaveDirectory()), LayoutURL(url));
 }
 
 std::string THvxEngine::LocalPathOf(const std::string& url) const {
@@ -102,18 +102,18 @@ std::string THvxEngine::LocalPathOf(const std::string& url) const {
     // save directory and the folders created agree.
     const std::string directory = NormalisePath(LocalDirOf(url));
     return FilePath(directory, LocalFileName(platform::fs::expandHome(view_.SaveDirectory()),
-                                             directory, SplitURL(url).fileName));
+                                             directory, SplitURL(LayoutURL(url)).fileName));
 }
 
 std::string THvxEngine::ShownLocalPathOf(const std::string& url) const {
     const std::string directory = LocalDirOf(url);
     return FilePath(directory, LocalFileName(platform::fs::expandHome(view_.SaveDirectory()),
-                                             directory, SplitURL(url).fileName));
+                                             directory, SplitURL(LayoutURL(url)).fileName));
 }
 
 void THvxEngine::ReportRenamedFile(const std::string& url) {
     const std::string directory = LocalDirOf(url);
-    const std::string fileName = SplitURL(url).fileName;
+    const std::string fileName = SplitURL(LayoutURL(url)).fileName;
     const std::string name =
         LocalFileName(platform::fs::expandHome(view_.SaveDirectory()), directory, fileName);
     if (name == fileName) return;
@@ -122,7 +122,7 @@ void THvxEngine::ReportRenamedFile(const std::string& url) {
 }
 
 bool THvxEngine::SaveFile(const std::string& url) {
-    const std::string fileName = SplitURL(url).fileName;
+    const std::string fileName = SplitURL(LayoutURL(url)).fileName;
     const std::string builtDirectory = LocalDirOf(url);
     const std::string directory = NormalisePath(builtDirectory);
     const std::string path = LocalPathOf(url);
@@ -147,6 +147,7 @@ bool THvxEngine::SaveFile(const std::string& url) {
     sStatus = "File saved to";
     UpDateStatus(ShownLocalPathOf(url));
     RecordSavedFile(path);
+    RecordSavedURL(url, path);
     return true;
 }
 

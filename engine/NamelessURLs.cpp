@@ -12,8 +12,6 @@ namespace engine {
 namespace {
 
 constexpr const char* kCaption = "Harvex";
-constexpr std::array<const char*, 6> kDefaultNames = {"index.html",  "index.htm", "default.html",
-                                                      "default.htm", "home.html", "home.htm"};
 constexpr const char* kMysteryName = "unknown.html";
 
 }  // namespace
@@ -58,6 +56,7 @@ void THvxEngine::RedirectURL(const std::string& url) {
         UpDateStatus(location);
         return;
     }
+    RecordNewAddress(url, location);
     // A target that is queued, done or failed already is not fetched again:
     // several URLs redirected to one place fetch it once.
     if (IsQueuedOrDone(location)) return;
@@ -68,10 +67,10 @@ void THvxEngine::RedirectURL(const std::string& url) {
 void THvxEngine::DealwithNoFile(std::string& url) {
     const std::int64_t referenceLength = CurrentContentLength();
     std::string accepted;
-    for (const char* name : kDefaultNames) {
+    for (const std::string_view name : kDefaultDocumentNames) {
         const std::string candidate = AdFile(url, name);
         if (DownloadHeader(candidate)) {
-            sStatus = std::string("Redirection: Header ") + name + " exists";
+            sStatus = "Redirection: Header " + std::string(name) + " exists";
             UpDateStatus(url);
             if (referenceLength == 0 || CurrentContentLength() == referenceLength) {
                 sStatus = referenceLength != 0
@@ -100,6 +99,7 @@ void THvxEngine::DealwithNoFile(std::string& url) {
         }
         ProcessedList.push_back(url);
         if (position >= 0) QueueList.replace(static_cast<std::size_t>(position), named);
+        RecordNewAddress(url, named);
         url = std::move(named);
         return;
     }
@@ -134,6 +134,7 @@ void THvxEngine::DealwithNoFile(std::string& url) {
     std::string named = AdFile(url, name);
     const long position = queuePosition(url);
     if (position >= 0) QueueList.replace(static_cast<std::size_t>(position), named);
+    RecordNewAddress(url, named);
     url = named;
 
     sStatus = "Processing Mystery File";

@@ -7,8 +7,10 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "engine/AllowedFiles.h"
+#include "engine/SavedFiles.h"
 #include "engine/StatusLog.h"
 #include "engine/UrlList.h"
 #include "http/Web.h"
@@ -205,6 +207,10 @@ public:
     // After "Saved" for another file: a "File saved to" line when it was saved
     // under a name other than its own.
     void ReportRenamedFile(const std::string& url);
+    // The URL as the local layout reads it: in an offline copy with its
+    // percent-escapes decoded, so that the names on disk are those a browser
+    // looks for when it opens a file: URL.
+    std::string LayoutURL(std::string_view url) const;
 
     // Job start: removes the temporary files a crashed run left below the save
     // directory.
@@ -268,6 +274,28 @@ public:
     void DownloadTextFile(const std::string& url);
     void DownloadOtherFile(const std::string& url);
 
+    // --- Offline copies (OfflineCopy.cpp) ---
+
+    // Every file saved (URL -> local path) and the redirects met on the way.
+    TSavedFiles SavedFiles;
+    // In an offline copy, queues what a page (or a stylesheet) needs to display
+    // from the start host, whatever the kind rules and the start path say.
+    void QueueRequisites(const std::string& url, std::string_view text, TSavedKind kind);
+    // True when an offline copy queued the URL as a requisite: it is saved
+    // whatever the rules say.
+    bool IsRequisite(std::string_view url) const;
+    // True when the URL was linked as a stylesheet or is named like one.
+    bool IsStylesheet(std::string_view url) const;
+    void RecordSavedURL(const std::string& url, const std::string& path);
+    // A redirect or a default document: a requisite's new address stays one,
+    // and links to the old address find the new one's file.
+    void RecordNewAddress(const std::string& from, const std::string& to);
+    // A stylesheet fetched into its file: its links are queued.
+    void ScanSavedStylesheet(const std::string& url, const std::string& path);
+    // After the last file: the links of every saved page and stylesheet are
+    // converted, with one status line per file.
+    void ConvertSavedLinks();
+
     // --- Link extraction ---
 
     // Fills TagList from the page buffer; moves the progress bar.
@@ -297,6 +325,8 @@ private:
     // Position of the URL being handled: the last queue entry when it is that
     // URL, else the first entry equal to it.
     long queuePosition(std::string_view url) const;
+    // A requisite is queued when it is on the start host and new.
+    bool RequisiteConfirm(std::string_view url) const;
 
     TJobView& view_;
     platform::Clock& clock_;
@@ -312,6 +342,8 @@ private:
     std::unordered_map<std::string, std::int64_t> savedSizes_;  // saved path -> bytes counted
 
     std::unique_ptr<platform::PartialFile> partialFile_;  // the running file transfer's
+    std::unordered_set<std::string> requisites_;          // keys (SavedFileKey) of requisites
+    std::unordered_set<std::string> stylesheets_;         // keys linked as stylesheets
     int saveFolderError_ = 0;                             // errno: save directory unwritable
 };
 

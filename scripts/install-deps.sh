@@ -14,6 +14,9 @@ packages=(
   nginx-light dnsmasq-base python3-aiosmtpd tinyproxy apache2-utils
   # windows under a virtual display, screenshots
   xvfb xauth x11-utils imagemagick xdotool
+  # the browser test: Debian's chromium, driven by puppeteer-core from npm, and
+  # the font its test site serves
+  chromium fonts-dejavu-core
   # benchmark peers
   curl wget httrack time bc
   # the Debian package and its checks (install and package tests)
@@ -22,6 +25,12 @@ packages=(
   # drawing the artwork (resources/tools/make_artwork.cpp)
   qt6-svg-dev
 )
+
+# node and npm for the browser test's driver, unless a node is already there
+# (a node from elsewhere brings its own npm).
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+  packages+=(nodejs npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

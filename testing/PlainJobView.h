@@ -27,6 +27,7 @@ public:
     bool diskQuote = false;
     int diskQuota = 0;
     bool downloadNoSizeFiles = true;
+    bool offlineCopy = false;
 
     // What the status page shows.
     std::string statusCaption = "File Status:";
@@ -66,6 +67,7 @@ public:
     int DiskQuota() const override { return diskQuota; }
     void SetDiskQuota(int megabytes) override { diskQuota = megabytes; }
     bool DownloadNoSizeFiles() const override { return downloadNoSizeFiles; }
+    bool OfflineCopy() const override { return offlineCopy; }
 
     void SetStatusCaption(const std::string& text) override { statusCaption = text; }
     void AppendLogLine(const std::string& line) override;

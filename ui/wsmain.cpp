@@ -379,6 +379,17 @@ void TFormHVXLoader::buildPage5() {
     optDiskQuoteClick();
     addText(WizardPage5, QStringLiteral("Click FINISH to begin downloading the Web Site..."),
             kTextLeft, 250, kTextWidth, 16);
+    // Beyond the specified page, below its last line, and off unless chosen.
+    optOfflineCopy =
+        named(new QCheckBox(QStringLiteral("Make the copy work offline from your hard drive"),
+                            WizardPage5),
+              "optOfflineCopy");
+    optOfflineCopy->setToolTip(
+        QStringLiteral("Also downloads every picture, style sheet, font and script the pages need, "
+                       "and changes their links so that the copy opens in a browser without "
+                       "the Internet."));
+    optOfflineCopy->setGeometry(kTextLeft, 276, kTextWidth, 18);
+    optOfflineCopy->setChecked(false);
     WizardPage5->OnPageNext = [this](TWizardPage*, TWizardPage*, bool& allow) {
         WizardPage5PageNext(allow);
     };
@@ -587,6 +598,8 @@ void TFormHVXLoader::SetDiskQuota(int megabytes) {
 }
 
 bool TFormHVXLoader::DownloadNoSizeFiles() const { return optDownloadNoSizeFiles->isChecked(); }
+
+bool TFormHVXLoader::OfflineCopy() const { return optOfflineCopy->isChecked(); }
 
 void TFormHVXLoader::SetStatusCaption(const std::string& text) {
     txtStatus->setText(DecodeBytes(text));

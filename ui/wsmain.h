@@ -101,6 +101,7 @@ public:
     int DiskQuota() const override;
     void SetDiskQuota(int megabytes) override;
     bool DownloadNoSizeFiles() const override;
+    bool OfflineCopy() const override;
     void SetStatusCaption(const std::string& text) override;
     void AppendLogLine(const std::string& line) override;
     void AppendLogHeading(const std::string& line) override;
@@ -167,6 +168,8 @@ public:
     TRuleEditor* RuleEditor;
     QCheckBox* optStayinPath;
     QCheckBox* optDownloadNoSizeFiles;
+    // Not in the specified page: the offline-copy option, off by default.
+    QCheckBox* optOfflineCopy;
     QCheckBox* optStayinDomain;
     QCheckBox* optDiskQuote;
     QSpinBox* spnDiskQuota;

@@ -18,13 +18,13 @@ QString toQ(const std::string& bytes) {
 std::string toBytes(const QString& text) { return text.toLatin1().toStdString(); }
 
 // The options with a value, by their long names.
-const QStringList kValueOptions = {"rule", "quota",    "on-quota",     "mystery-name",
-                                   "user", "password", "password-file"};
+const QStringList kValueOptions = {"rule", "quota",    "on-quota",      "mystery-name",
+                                   "user", "password", "password-file", "convert"};
 
 QList<QCommandLineOption> optionTable() {
     QList<QCommandLineOption> table;
     for (const char* flag : {"text", "no-text", "graphics", "no-graphics", "everything",
-                             "no-stay-in-path", "no-unknown-size"})
+                             "no-stay-in-path", "no-unknown-size", "offline"})
         table.append(QCommandLineOption(QString::fromLatin1(flag)));
     table.append(QCommandLineOption(QStringList{QStringLiteral("q"), QStringLiteral("quiet")}));
     table.append(QCommandLineOption(QStringList{QStringLiteral("v"), QStringLiteral("verbose")}));
@@ -137,6 +137,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
             options.stayInPath = false;
         else if (name == "no-unknown-size")
             options.unknownSize = false;
+        else if (name == "offline")
+            options.offline = true;
         else if (name == "quiet" || name == "q")
             options.quiet = true;
         else if (name == "verbose" || name == "v")
@@ -175,12 +177,21 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
     options.user = last("user");
     options.password = last("password");
     options.passwordFile = last("password-file");
+    options.convertDirectory = last("convert");
 
     if (options.help || options.version) {
         result.options = options;
         return result;
     }
     const QStringList positional = parser.positionalArguments();
+    if (options.convertDirectory) {
+        if (!positional.isEmpty()) {
+            result.error = "--convert takes no START_URL or SAVE_DIR: " + toBytes(positional[0]);
+            return result;
+        }
+        result.options = options;
+        return result;
+    }
     if (positional.size() != 2) {
         result.error = positional.size() < 2 ? "START_URL and SAVE_DIR are required"
                                              : "too many arguments: " + toBytes(positional[2]);
@@ -208,6 +219,9 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
 std::string usageText(const std::string& programName) {
     return "Usage: " + programName +
            " START_URL SAVE_DIR [OPTION]...\n"
+           "  or:  " +
+           programName +
+           " --convert SAVE_DIR\n"
            "Copy the web site at START_URL (an http:// address) into SAVE_DIR (a relative\n"
            "SAVE_DIR is taken from the current folder).\n"
            "\n"
@@ -226,6 +240,12 @@ std::string usageText(const std::string& programName) {
            "      --quota MB                 stop after MB megabytes are saved\n"
            "      --on-quota stop|continue   what to do at the quota (a terminal asks)\n"
            "      --no-unknown-size          skip files whose size the server does not tell\n"
+           "      --offline                  make the copy work offline: fetch what pages need\n"
+           "                                 to display (from the start host), save names as\n"
+           "                                 a browser reads them, and convert the links\n"
+           "      --convert SAVE_DIR         convert the links of an earlier copy in SAVE_DIR\n"
+           "                                 (what its downloads.log says was saved) so that\n"
+           "                                 it works offline, and exit\n"
            "\n"
            "Sites behind a password (Basic authorization):\n"
            "      --user NAME                the user name to answer with\n"

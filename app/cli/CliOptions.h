@@ -27,6 +27,10 @@ struct CliOptions {
     std::optional<int> quotaMb;
     OnQuota onQuota = OnQuota::Ask;
     bool unknownSize = true;
+    bool offline = false;
+    // --convert: the save folder of an earlier copy whose links are converted
+    // for reading offline; no copy is made.
+    std::optional<std::string> convertDirectory;
     std::string mysteryName = "unknown.html";
     // Credentials for a site behind Basic authorization; without --user they
     // come from ~/.netrc.

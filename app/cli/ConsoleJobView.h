@@ -42,6 +42,7 @@ public:
     int DiskQuota() const override { return quotaMb_; }
     void SetDiskQuota(int megabytes) override { quotaMb_ = megabytes; }
     bool DownloadNoSizeFiles() const override { return options_.unknownSize; }
+    bool OfflineCopy() const override { return options_.offline; }
 
     // Status page.
     void SetStatusCaption(const std::string& text) override;

@@ -17,6 +17,7 @@
 #include "app/cli/CliOptions.h"
 #include "app/cli/ConsoleJobView.h"
 #include "app/cli/Credentials.h"
+#include "app/cli/EarlierCopy.h"
 #include "app/cli/JobOutcome.h"
 #include "engine/AllowedFiles.h"
 #include "engine/JobValidation.h"
@@ -107,6 +108,10 @@ int main(int argc, char** argv) {
         if (!options.password)
             return usageError("cannot read --password-file " + *options.passwordFile + ": " +
                               reason);
+    }
+    if (options.convertDirectory) {
+        return cli::convertEarlierCopy(absoluteSaveDirectory(*options.convertDirectory),
+                                       options.quiet, stdout, stderr);
     }
     options.saveDirectory = absoluteSaveDirectory(options.saveDirectory);
 

@@ -32,6 +32,15 @@ TEST(CliOptions, DefaultsAreThoseOfTheWizard) {
     EXPECT_FALSE(o.quotaMb.has_value());
     EXPECT_EQ(o.mysteryName, "unknown.html");
     EXPECT_TRUE(o.rules.empty());
+    EXPECT_FALSE(o.offline);
+    EXPECT_FALSE(o.convertDirectory.has_value());
+}
+
+TEST(CliOptions, OfflineCopiesAndConvertingAnEarlierOne) {
+    EXPECT_TRUE(parseOk({"--offline", "http://h.test/", "out"}).offline);
+    const auto convert = parseOk({"--convert", "/tmp/copy"});
+    EXPECT_EQ(convert.convertDirectory, "/tmp/copy");
+    EXPECT_EQ(parseOk({"--convert=old copy"}).convertDirectory, "old copy");
 }
 
 TEST(CliOptions, FlagsAndValuesInEitherSpelling) {
@@ -140,7 +149,11 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--user", "a", "--password", "pw", "--password-file", "/p", "u", "d"},
                   "--password and --password-file exclude each other"},
         UsageCase{"NoSaveDirectory", {"u"}, "START_URL and SAVE_DIR are required"},
-        UsageCase{"ThirdPositional", {"u", "d", "e"}, "too many arguments: e"}),
+        UsageCase{"ThirdPositional", {"u", "d", "e"}, "too many arguments: e"},
+        UsageCase{"ConvertWithAStartUrl",
+                  {"--convert", "/tmp/copy", "http://h.test/"},
+                  "--convert takes no START_URL or SAVE_DIR: http://h.test/"},
+        UsageCase{"ConvertWithoutItsFolder", {"--convert"}, "--convert needs a value"}),
     [](const ::testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
 
 TEST(CliOptions, CredentialsAndVersion) {

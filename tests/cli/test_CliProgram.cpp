@@ -156,6 +156,38 @@ TEST_F(CliProgram, QuotaStopEndsWithStatusOne) {
     EXPECT_TRUE(contains(run.out, "Download Summary:"));
 }
 
+TEST_F(CliProgram, OfflineCopyConvertsItsLinks) {
+    nginx.put("docs/b.html", "<a href=\"/index.html\">home</a>");
+    CliRun run = runCli(
+        {"--offline", QString::fromStdString(nginx.baseUrl() + "/"), QString::fromStdString(save)});
+    EXPECT_EQ(run.exitCode, 3) << "one link is missing: " << run.err;
+    EXPECT_EQ(testsupport::readFile(save + "/docs/b.html"), "<a href=\"../index.html\">home</a>");
+    EXPECT_TRUE(contains(run.out, "Converted links in " + save + "/docs/b.html: 1\n"));
+    // The missing page stays on the web.
+    EXPECT_TRUE(contains(testsupport::readFile(save + "/docs/a.html"),
+                         "<a href=\"" + nginx.baseUrl() + "/docs/missing.html\">gone</a>"));
+}
+
+TEST_F(CliProgram, ConvertMakesAnEarlierCopyWorkOffline) {
+    nginx.put("docs/b.html", "<a href=\"/index.html\">home</a>");
+    ASSERT_EQ(runCli({QString::fromStdString(nginx.baseUrl() + "/"), QString::fromStdString(save),
+                      "--quiet"})
+                  .exitCode,
+              3);
+    EXPECT_EQ(testsupport::readFile(save + "/docs/b.html"), "<a href=\"/index.html\">home</a>");
+
+    CliRun run = runCli({"--convert", QString::fromStdString(save)});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(testsupport::readFile(save + "/docs/b.html"), "<a href=\"../index.html\">home</a>");
+    EXPECT_TRUE(contains(run.out, "Converted links in " + save + "/docs/b.html: 1\n"));
+    EXPECT_TRUE(contains(testsupport::readFile(save + "/downloads.log"),
+                         "Converted links in " + save + "/docs/b.html: 1\r\n"));
+
+    CliRun nothing = runCli({"--convert", QString::fromStdString(save + "/none")});
+    EXPECT_EQ(nothing.exitCode, 2);
+    EXPECT_TRUE(contains(nothing.err, "no copy to convert")) << nothing.err;
+}
+
 class CliInterrupt : public ::testing::Test {
 protected:
     void SetUp() override {

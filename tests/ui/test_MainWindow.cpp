@@ -119,6 +119,7 @@ private slots:
                                "rBtnNo",
                                "optStayinPath",
                                "optDownloadNoSizeFiles",
+                               "optOfflineCopy",
                                "optStayinDomain",
                                "optDiskQuote",
                                "spnDiskQuota",
@@ -160,6 +161,7 @@ private slots:
         QVERIFY(!w.form->OwnFileTypes());
         QVERIFY(w.form->StayinPath() && w.form->StayinDomain() && w.form->DownloadNoSizeFiles());
         QVERIFY(!w.form->DiskQuote());
+        QVERIFY(!w.form->OfflineCopy());
         QCOMPARE(w.form->DiskQuota(), 0);
         QVERIFY(!w.form->spnDiskQuota->isEnabled());
         QVERIFY(w.form->optStayinDomain->isHidden());
@@ -397,6 +399,16 @@ private slots:
         QCOMPARE(w.form->DiskQuota(), 0);
         QTest::keyClick(w.form->spnDiskQuota, Qt::Key_Up);
         QCOMPARE(w.form->DiskQuota(), 1);
+    }
+
+    void offlineCopyBoxIsTheEngineSetting() {
+        Window w;
+        QVERIFY(!w.form->optOfflineCopy->isChecked());
+        w.form->optOfflineCopy->click();
+        QVERIFY(w.form->OfflineCopy());
+        // Below the page's last line and above the button bar.
+        QVERIFY(w.form->optOfflineCopy->geometry().top() >= 266);
+        QVERIFY(w.form->optOfflineCopy->geometry().bottom() < 353 - 40);
     }
 
     // Finish on page 5 with the limit box checked needs at least 1 MB.
