@@ -82,6 +82,16 @@ public:
 
     // The boxes the engine shows (quota, low disk, halted, nameless file).
     virtual platform::Dialogs& Dialogs() = 0;
+
+    // A server asks for a password: the user name and password for the realm
+    // on host, or false when the user declines (the fetch then ends as if
+    // refused). A front end that shows a box pauses the engine's watchdog
+    // meanwhile (THvxEngine::PauseWatchdog). Without credentials: false.
+    virtual bool AskCredentials(const std::string& realm, const std::string& host,
+                                std::string& user, std::string& password) {
+        (void)realm, (void)host, (void)user, (void)password;
+        return false;
+    }
 };
 
 }  // namespace engine

@@ -13,10 +13,6 @@ constexpr std::string_view kParentStep = "../";
 // always done; names are matched whole.
 constexpr std::size_t kMaxExtensionLength = 255;
 
-constexpr char foldChar(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool contains(std::string_view text, std::string_view what) {
     return text.find(what) != std::string_view::npos;
 }
@@ -33,25 +29,6 @@ void replaceFirst(std::string& text, std::string_view what, std::string_view wit
 }
 
 }  // namespace
-
-std::string LowerCase(std::string_view text) {
-    std::string lower(text);
-    for (auto& c : lower) c = foldChar(c);
-    return lower;
-}
-
-bool ContainsCaseBlind(std::string_view text, std::string_view what) {
-    if (what.empty()) return true;
-    auto it = std::search(text.begin(), text.end(), what.begin(), what.end(),
-                          [](char a, char b) { return foldChar(a) == foldChar(b); });
-    return it != text.end();
-}
-
-bool EqualsCaseBlind(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return foldChar(x) == foldChar(y);
-           });
-}
 
 bool IsAbsoluteURL(std::string_view text) {
     std::string copy = slashesForward(text);

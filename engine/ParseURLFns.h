@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ByteText.h"
+
 // Text operations on absolute "http://" addresses and on tag texts. They take
 // and return byte strings and touch no job state. Where a function reports a
 // position, it counts from 1 and uses 0 for "none", like the rest of the
@@ -27,9 +29,9 @@ struct TFileNameParts {
 };
 
 // ASCII letter-case folding: names, tags and list entries compare case-blind.
-std::string LowerCase(std::string_view text);
-bool ContainsCaseBlind(std::string_view text, std::string_view what);
-bool EqualsCaseBlind(std::string_view a, std::string_view b);
+using platform::ContainsCaseBlind;
+using platform::EqualsCaseBlind;
+using platform::LowerCase;
 
 // True when the text (with "\" read as "/") contains "://", or "mailto:" in any
 // letter case.

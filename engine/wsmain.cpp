@@ -46,6 +46,31 @@ void THvxEngine::configureWeb() {
     };
     Web1.OnDisconnect = [this](http::TWeb* sender) { Web1Disconnect(sender); };
     Web1.OnTimeOut = [this](http::TWeb* sender) { Web1TimeOut(sender); };
+    Web1.AuthorizationDialog =
+        [this](http::TWeb*, const std::string& realm, const std::string& host, std::string& user,
+               std::string& password) { return view_.AskCredentials(realm, host, user, password); };
+}
+
+TJobResult THvxEngine::Result() const {
+    TJobResult result;
+    result.saved = SavedList.size();
+    result.left = QueueList.size();
+    result.bytes = iTotalBytes;
+    result.transferBytes = iFileBytes;
+    result.halted = bHalted;
+    result.saveFolderFailed = SaveFolderFailed();
+    return result;
+}
+
+THvxEngine::WatchdogPause::WatchdogPause(THvxEngine& engine)
+    : engine_(engine), watching_(engine.Timer1.enabled()) {
+    engine_.Timer1.setEnabled(false);
+}
+
+THvxEngine::WatchdogPause::~WatchdogPause() {
+    // The transfer's clock starts again: the pause was not a stall.
+    engine_.RestartStallClock();
+    engine_.Timer1.setEnabled(watching_);
 }
 
 long THvxEngine::queuePosition(std::string_view url) const {

@@ -27,6 +27,16 @@ namespace engine {
 
 class TJobView;
 
+// What a finished (or stopped) job leaves for its front end to report.
+struct TJobResult {
+    std::size_t saved = 0;           // files saved
+    std::size_t left = 0;            // URLs still queued
+    std::int64_t bytes = 0;          // bytes saved, as measured on disk
+    std::int64_t transferBytes = 0;  // bytes of the last transfer
+    bool halted = false;             // ended by quota, low disk space or the user
+    bool saveFolderFailed = false;   // the save directory could not be written
+};
+
 // The engine half of the main window: the download job (rule table, URL lists,
 // counters and flags) and the engine operations on it. The main window owns one
 // and hands it the job view it implements; the engine reads the settings and
@@ -40,6 +50,41 @@ public:
 
     TJobView& view() { return view_; }
     TStatusLog& statusLog() { return statusLog_; }
+
+    // --- What front ends use ---
+
+    // Appends a rule after those the file-type page made.
+    void AddRule(TAllowedFiles rule) { AllowedFilesList.push_back(std::move(rule)); }
+    // The rule table and its changed flag, as the rule editor edits them.
+    TAllowedFilesList& Rules() { return AllowedFilesList; }
+    const TAllowedFilesList& Rules() const { return AllowedFilesList; }
+    bool& RulesChanged() { return bRuleChanged; }
+    // The pattern list that seeds the text rules and decides FileType.
+    const std::string& TextTypes() const { return sTextTypes; }
+    // Free space measured when page 2 was left; -1 when unknown.
+    std::int64_t DiskFree() const { return iDiskFree; }
+    // The job ends at its next stop test (a user stop without the box).
+    void RequestStop() { bStop = true; }
+    bool StopRequested() const { return bStop; }
+    TJobResult Result() const;
+
+    // While a front end's box is open the stall watchdog rests, and the time
+    // spent in the box does not count against the transfer.
+    class [[nodiscard]] WatchdogPause {
+    public:
+        explicit WatchdogPause(THvxEngine& engine);
+        ~WatchdogPause();
+        WatchdogPause(const WatchdogPause&) = delete;
+        WatchdogPause& operator=(const WatchdogPause&) = delete;
+
+    private:
+        THvxEngine& engine_;
+        bool watching_;
+    };
+    WatchdogPause PauseWatchdog() { return WatchdogPause(*this); }
+
+private:
+    friend class EngineUnderTest;  // tests reach the job state (testing/)
 
     // --- The job ---
 
@@ -71,6 +116,7 @@ public:
     std::optional<int> iDataTime;
     bool bRuleChanged = false;
 
+public:
     // --- Rules ---
 
     void ClearAllowedFilesList();
@@ -114,11 +160,13 @@ public:
 
     // --- Fetching (FetchPrimitives.cpp) ---
 
+private:
     // The HTTP component every fetch drives, configured once by the constructor.
     http::TWeb Web1;
     // The stall watchdog: ticks every second while enabled and calls Timer1Timer.
     platform::Timer Timer1;
 
+public:
     // A page held in memory larger than this fails like any other download.
     static constexpr std::int64_t kMaxPageBytes = std::int64_t{64} * 1024 * 1024;
     static constexpr const char* kUserAgent = "tectonix' dope fly downloader";

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "http/Webcache.h"
+#include "http/DocumentClass.h"
 
 namespace http {
 

@@ -1,19 +1,8 @@
 #include "http/HeaderLineCutter.h"
 
+#include "platform/ByteText.h"
+
 namespace http {
-
-namespace {
-
-bool isBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-std::string trimmed(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && isBlankOrControl(s[b])) ++b;
-    while (e > b && isBlankOrControl(s[e - 1])) --e;
-    return s.substr(b, e - b);
-}
-
-}  // namespace
 
 void HeaderLineCutter::reset() {
     line_.clear();
@@ -25,7 +14,7 @@ void HeaderLineCutter::reset() {
 }
 
 void HeaderLineCutter::endLine(std::vector<std::string>& lines) {
-    std::string t = trimmed(line_);
+    std::string t = platform::Trimmed(line_);
     if (!t.empty() && lines.size() < kMaxLines) lines.push_back(std::move(t));
     line_.clear();
 }

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "http/HeaderLineCutter.h"
+#include "http/ResponseHead.h"
+#include "http/WebCompanion.h"
 #include "http/WebConst.h"
 
 namespace platform {
@@ -25,8 +26,9 @@ class BufferStream;
 class TWeb;
 class TWebProxy;
 class TWebCache;
-class WebCompanion;
 struct TDocumentClass;
+class THostCache;
+class TCredentialCache;
 
 enum TMethod { mtGET, mtHEAD, mtPUT, mtPOST, mtDELETE, mtLINK, mtUNLINK };
 enum TMode { mdStreaming, mdRequest };
@@ -71,7 +73,7 @@ using TAuthDialog =
 // An HTTP/1.0 client that fetches one document at a time. Everything after
 // Retrieve runs in messages on its own receiver: callers pump the event loop
 // while Retrieving() holds and learn the rest through the events.
-class TWeb {
+class TWeb final : public WebCompanionUser {
 public:
     static constexpr const char* kDefaultDate = "Sun, 01 Jan 1980 12:00:00 GMT";
     static constexpr int kMinBufferSize = 1024;
@@ -171,7 +173,7 @@ public:
     const std::string& LastModified() const { return lastModified_; }
     const std::string& Warning() const { return warning_; }
     const std::string& Realm() const { return realm_; }
-    const std::vector<std::string>& HeaderLines() const { return headerLines_; }
+    const std::vector<std::string>& HeaderLines() const { return headParser_.lines(); }
     std::int64_t BytesReceived() const { return bytesReceived_; }
     std::int64_t BytesRemaining() const { return bytesRemaining_; }
     int PercentDone() const { return percentDone_; }
@@ -194,11 +196,16 @@ public:
     static std::vector<std::string>& CredentialCache();
     static std::string credentialKey(const std::string& realm, const std::string& hostAndPort);
 
+    // The caches this component consults: the class-wide ones above unless it
+    // is given others (which must outlive it).
+    void setHostCache(THostCache& cache) { hostCache_ = &cache; }
+    void setCredentialCache(TCredentialCache& cache) { credentialCache_ = &cache; }
+
     // The cache entry of the current document (State 2 when there is none).
     const TDocumentClass& CacheEntry() const { return *document_; }
 
     // A component this one refers to is going away.
-    void Notification(WebCompanion* removed);
+    void Notification(WebCompanion* removed) override;
 
     // Shown when a Basic challenge's realm has no credentials yet and
     // OnAuthorization leaves AutoHandle true. Without it such a challenge ends
@@ -317,7 +324,6 @@ private:
         mimeMinor_ = 0, percentDone_ = 0;
     std::int64_t contentLength_ = 0, bytesRemaining_ = 0, bytesReceived_ = 0;
     double transferRate_ = 0;
-    std::vector<std::string> headerLines_;
 
     // retrieval
     std::unique_ptr<platform::MessageReceiver> receiver_;
@@ -344,7 +350,7 @@ private:
     bool servedFromFile_ = false;
     bool endOfData_ = false;
     bool inRead_ = false;
-    HeaderLineCutter cutter_;
+    TResponseHeadParser headParser_;
     std::vector<char> receiveBuffer_;
     std::chrono::steady_clock::time_point connectTime_{};
     std::int64_t readPosition_ = 0;
@@ -357,6 +363,10 @@ private:
     std::unique_ptr<platform::FileStream> cacheStream_;
     bool caching_ = false;
     bool revalidating_ = false;
+
+    // caches
+    THostCache* hostCache_;
+    TCredentialCache* credentialCache_;
 
     // authorization
     bool autoHandle_ = true;

@@ -2,22 +2,20 @@
 
 #include <algorithm>
 
-#include "http/Web.h"
-
 namespace http {
 
 WebCompanion::~WebCompanion() {
     // Notification may detach, so walk a copy.
     const auto users = users_;
-    for (TWeb* web : users) web->Notification(this);
+    for (WebCompanionUser* user : users) user->Notification(this);
 }
 
-void WebCompanion::attach(TWeb* web) {
-    if (std::find(users_.begin(), users_.end(), web) == users_.end()) users_.push_back(web);
+void WebCompanion::attach(WebCompanionUser* user) {
+    if (std::find(users_.begin(), users_.end(), user) == users_.end()) users_.push_back(user);
 }
 
-void WebCompanion::detach(TWeb* web) {
-    users_.erase(std::remove(users_.begin(), users_.end(), web), users_.end());
+void WebCompanion::detach(WebCompanionUser* user) {
+    users_.erase(std::remove(users_.begin(), users_.end(), user), users_.end());
 }
 
 }  // namespace http

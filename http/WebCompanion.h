@@ -4,10 +4,19 @@
 
 namespace http {
 
-class TWeb;
+class WebCompanion;
+
+// What refers to a companion (a TWeb) and must hear when it goes away.
+class WebCompanionUser {
+public:
+    virtual void Notification(WebCompanion* removed) = 0;
+
+protected:
+    ~WebCompanionUser() = default;
+};
 
 // Base of the components a TWeb refers to (proxy list, document cache). When
-// one goes away, every TWeb still referring to it is told, so that none keeps
+// one goes away, every user still referring to it is told, so that none keeps
 // a dangling reference.
 class WebCompanion {
 public:
@@ -16,11 +25,11 @@ public:
     WebCompanion(const WebCompanion&) = delete;
     WebCompanion& operator=(const WebCompanion&) = delete;
 
-    void attach(TWeb* web);
-    void detach(TWeb* web);
+    void attach(WebCompanionUser* user);
+    void detach(WebCompanionUser* user);
 
 private:
-    std::vector<TWeb*> users_;
+    std::vector<WebCompanionUser*> users_;
 };
 
 }  // namespace http

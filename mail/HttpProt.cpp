@@ -4,23 +4,11 @@
 #include <cctype>
 
 #include "mail/MailErrors.h"
+#include "platform/ByteText.h"
 #include "platform/EventPump.h"
 #include "platform/SocketErrors.h"
 
 namespace {
-
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
 
 std::string errorText(int code) {
     std::string description = platform::socketErrorDescription(code);
@@ -55,7 +43,7 @@ bool THttpCli::ParseURL(const std::string& url, TUrlParts& parts) {
     std::string rest = url;
     const auto scheme = rest.find("://");
     if (scheme != std::string::npos) {
-        parts.protocol = lower(rest.substr(0, scheme));
+        parts.protocol = platform::LowerCase(rest.substr(0, scheme));
         rest.erase(0, scheme + 3);
     }
     const auto slash = rest.find('/');
@@ -72,35 +60,7 @@ bool THttpCli::ParseURL(const std::string& url, TUrlParts& parts) {
     return !parts.host.empty();
 }
 
-std::string THttpCli::Base64(const std::string& text) {
-    static const char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    std::size_t i = 0;
-    for (; i + 2 < text.size(); i += 3) {
-        const unsigned v = static_cast<unsigned char>(text[i]) << 16 |
-                           static_cast<unsigned char>(text[i + 1]) << 8 |
-                           static_cast<unsigned char>(text[i + 2]);
-        out += kAlphabet[v >> 18 & 63];
-        out += kAlphabet[v >> 12 & 63];
-        out += kAlphabet[v >> 6 & 63];
-        out += kAlphabet[v & 63];
-    }
-    if (i + 1 == text.size()) {
-        const unsigned v = static_cast<unsigned char>(text[i]) << 16;
-        out += kAlphabet[v >> 18 & 63];
-        out += kAlphabet[v >> 12 & 63];
-        out += "==";
-    } else if (i + 2 == text.size()) {
-        const unsigned v = static_cast<unsigned char>(text[i]) << 16 |
-                           static_cast<unsigned char>(text[i + 1]) << 8;
-        out += kAlphabet[v >> 18 & 63];
-        out += kAlphabet[v >> 12 & 63];
-        out += kAlphabet[v >> 6 & 63];
-        out += '=';
-    }
-    return out;
-}
+std::string THttpCli::Base64(const std::string& text) { return platform::Base64(text); }
 
 std::string THttpCli::RequestText() const {
     TUrlParts parts;
@@ -185,8 +145,8 @@ void THttpCli::HeaderLine(const std::string& line) {
     }
     const auto colon = line.find(':');
     if (colon == std::string::npos) return;
-    const std::string name = lower(line.substr(0, colon));
-    const std::string value = trimmed(line.substr(colon + 1));
+    const std::string name = platform::LowerCase(line.substr(0, colon));
+    const std::string value = platform::TrimmedBlanks(line.substr(colon + 1));
     if (name == "location") location_ = value;
     if (name == "content-type") contentType_ = value;
     if (name == "www-authenticate") authenticate_ = value;

@@ -20,8 +20,8 @@ public:
         httpWaitingBody
     };
 
-    // Get never takes longer than this many seconds in all (the original had
-    // no limit; a silent or trickling server would have hung the e-mail form).
+    // Get never takes longer than this many seconds in all: a silent or
+    // trickling server must not hang the e-mail form.
     static constexpr int kDefaultTimeLimit = 30;
     static constexpr std::size_t kReceiveBuffer = 2048;
     static constexpr std::size_t kMaxHeaderLine = 8192;

@@ -6,22 +6,16 @@
 
 #include "mail/HttpProt.h"
 #include "mail/msmx.h"
+#include "platform/ByteText.h"
 
 namespace {
 
 std::size_t findNoCase(const std::string& text, const std::string& what) {
-    auto it = std::search(text.begin(), text.end(), what.begin(), what.end(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) ==
-               std::tolower(static_cast<unsigned char>(b));
-    });
-    return it == text.end() ? std::string::npos : static_cast<std::size_t>(it - text.begin());
+    return platform::LowerCase(text).find(platform::LowerCase(what));
 }
 
 bool lessNoCase(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) <
-               std::tolower(static_cast<unsigned char>(y));
-    });
+    return platform::LessCaseBlind(a, b);
 }
 
 void append(std::vector<std::string>& list, const std::vector<std::string>& pieces) {

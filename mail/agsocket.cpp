@@ -227,8 +227,8 @@ void TagSocket::ConnectSteps(const std::string& server, std::uint16_t defaultPor
     // Exchanger names from an MX answer end in "."; the absolute form names the
     // same host, but the local hosts file only knows the relative one.
     if (host.size() > 1 && host.back() == '.') host.pop_back();
-    // The host name buffer of the original held 127 characters; no valid
-    // host name is longer, so a longer one is refused outright.
+    // The host name buffer holds 127 characters; no valid host name is
+    // longer, so a longer one is refused outright.
     if (host.size() >= kHostBufferSize || host.empty()) RaiseError(kErrResolvingHost);
     const std::uint32_t address = ResolveHost(host);
     const std::uint16_t port = ChoosePort(server, defaultPort);

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "mail/msmsg.h"
+#include "platform/ByteText.h"
 
 namespace {
 
@@ -13,12 +14,7 @@ std::string stuffed(const std::string& line) {
 
 bool startsWithNameColon(const std::string& line, const std::string& name) {
     if (line.size() < name.size() + 1 || line[name.size()] != ':') return false;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(line[i])) !=
-            std::tolower(static_cast<unsigned char>(name[i])))
-            return false;
-    }
-    return true;
+    return platform::StartsWithCaseBlind(line, name);
 }
 
 // A header value never carries a line break of its own: one would let a name
@@ -169,4 +165,13 @@ void TmsMessageEncoder::Encode() {
     } else {
         WritePlainBody();
     }
+}
+
+// Defined beside the writer it drives, so that the message unit does not
+// depend on its writer.
+void TmsMessage::EncodeTo(std::ostream& stream) const {
+    stream.seekp(0);
+    TmsMessageEncoder encoder(*this, stream);
+    encoder.Encode();
+    stream.flush();
 }

@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "mail/MailErrors.h"
-#include "mail/msmime.h"
+#include "platform/ByteText.h"
 
 std::string TmsCustomMessage::ContentType() const {
     if (encoding_ == TMsgEncoding::meUU) return {};
@@ -13,10 +13,7 @@ std::string TmsCustomMessage::ContentType() const {
 }
 
 void TmsCustomMessage::setContentType(const std::string& contentType) {
-    std::string lower = contentType.substr(0, kMaxText);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    contentType_ = lower;
+    contentType_ = platform::LowerCase(contentType.substr(0, kMaxText));
 }
 
 std::string TmsCustomMessage::BodyText() const {
@@ -54,11 +51,4 @@ void TmsMessage::Validate() const {
         }
     }
     throw EMessageError("At least one Recipient, CC or BCC must be entered");
-}
-
-void TmsMessage::EncodeTo(std::ostream& stream) const {
-    stream.seekp(0);
-    TmsMessageEncoder encoder(*this, stream);
-    encoder.Encode();
-    stream.flush();
 }

@@ -155,7 +155,8 @@ std::string TmsMXResolver::BuildQuery(const std::string& domain) {
     putWord(query, 0);
     putWord(query, 0);
     putWord(query, 0);
-    // Each label is preceded by its length (cut to one byte, as the original did).
+    // Each label is preceded by its length in one byte (for a longer label,
+    // which no valid name has, the low byte of its length).
     std::size_t start = 0;
     while (true) {
         const std::size_t dot = domain.find('.', start);

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <deque>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace platform {
 
@@ -25,47 +23,23 @@ using DialogButtons = unsigned;
 enum class DialogResult { None, Ok, Cancel, Yes, No, Help, Abort, Retry, Ignore };
 
 // The modal boxes the program shows. The windows implement it with Qt dialogs
-// (nested event loops, so sockets and timers keep running); tests script it.
+// (nested event loops, so sockets and timers keep running); tests script it
+// (testing/ScriptedDialogs.h).
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
 
-    virtual DialogResult messageBox(const std::string& caption, const std::string& text, DialogKind kind,
-                                    DialogButtons buttons) = 0;
+    virtual DialogResult messageBox(const std::string& caption, const std::string& text,
+                                    DialogKind kind, DialogButtons buttons) = 0;
 
     // The text entered, or empty when the box was cancelled.
-    virtual std::optional<std::string> inputBox(const std::string& caption, const std::string& prompt,
+    virtual std::optional<std::string> inputBox(const std::string& caption,
+                                                const std::string& prompt,
                                                 const std::string& defaultValue) = 0;
 
     // The folder chosen, or empty when the box was cancelled.
-    virtual std::optional<std::string> browseFolder(const std::string& title, const std::string& startFolder) = 0;
-};
-
-// Answers from queues and records every box it was asked to show.
-class ScriptedDialogs final : public Dialogs {
-public:
-    struct Call {
-        enum class Type { Message, Input, Browse } type;
-        std::string caption;
-        std::string text;  // message text or input prompt or browse title
-        DialogKind kind = DialogKind::Plain;
-        DialogButtons buttons = 0;
-        std::string defaultValue;
-    };
-
-    DialogResult messageBox(const std::string& caption, const std::string& text, DialogKind kind,
-                            DialogButtons buttons) override;
-    std::optional<std::string> inputBox(const std::string& caption, const std::string& prompt,
-                                        const std::string& defaultValue) override;
-    std::optional<std::string> browseFolder(const std::string& title, const std::string& startFolder) override;
-
-    // Queued answers; when a queue runs dry a message box answers with its first
-    // button (Ok, then Yes), an input box with its default, a browse with nothing.
-    std::deque<DialogResult> messageAnswers;
-    std::deque<std::optional<std::string>> inputAnswers;
-    std::deque<std::optional<std::string>> browseAnswers;
-
-    std::vector<Call> calls;
+    virtual std::optional<std::string> browseFolder(const std::string& title,
+                                                    const std::string& startFolder) = 0;
 };
 
 }  // namespace platform

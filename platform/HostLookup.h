@@ -10,7 +10,7 @@ class MessageReceiver;
 
 // An asynchronous, cancellable IPv4 host-name lookup. The answer is posted to
 // the receiver as `message`, wParam the handle that start() returned, lParam
-// the error code (original numbering, 11001 "Host not found", ...) in its high
+// the error code (SocketErrors.h: 11001 "Host not found", ...) in its high
 // word. A cancelled lookup posts nothing.
 //
 // Names under the reserved top-level domain "invalid" (RFC 6761, 6.4) are

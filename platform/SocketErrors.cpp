@@ -14,7 +14,7 @@ struct ErrnoMapping {
     int code;
 };
 
-// The one mapping table from the operating system's numbering to the original.
+// The one mapping table from the operating system's numbering to ours.
 constexpr ErrnoMapping kErrnoTable[] = {
     {0, kSocketNoError},
     {EINTR, WSAEINTR},

@@ -2,8 +2,9 @@
 
 #include <string>
 
-// Socket error codes keep the numbering of the original socket library, so that
-// messages such as "[10061] Connection refused" read the same everywhere.
+// Socket error codes use one numbering (the Winsock one: 10061 connection
+// refused, 11001 host not found), so that messages such as "[10061]
+// Connection refused" read the same in every component and log.
 namespace platform {
 
 enum SocketErrorCode : int {
@@ -62,12 +63,12 @@ enum SocketErrorCode : int {
     WSANO_DATA = 11004,
 };
 
-// Maps an errno value (from connect, send, recv, getsockopt(SO_ERROR)) to the
-// original numbering. Unknown values map to WSAEINVAL rather than to 0, so that
+// Maps an errno value (from connect, send, recv, getsockopt(SO_ERROR)) to this
+// numbering. Unknown values map to WSAEINVAL rather than to 0, so that
 // an error is never mistaken for success.
 int socketErrorFromErrno(int err);
 
-// Maps a getaddrinfo() result (EAI_*) to the original host-lookup numbering.
+// Maps a getaddrinfo() result (EAI_*) to the host-lookup codes (11001...).
 int socketErrorFromLookup(int gaiError);
 
 // The description of a code ("Connection refused"), or an empty text when the

@@ -120,8 +120,8 @@ void TcpSocket::onWritable() {
 
 void TcpSocket::onReadable() {
     if (fd_ < 0) return;
-    // Like the original library, one read notification until the data are
-    // read. The notifier stays on while that notification is on its way (it is
+    // One read notification until the data are read, so that a readable
+    // socket does not flood the queue. The notifier stays on while that notification is on its way (it is
     // usually handled before the loop looks again); only when the loop comes
     // back first is it turned off, until receive() is called.
     if (readPosted_) {
@@ -180,7 +180,7 @@ std::int64_t TcpSocket::receive(char* buffer, std::size_t size) {
     do {
         n = ::recv(fd_, buffer, size, MSG_DONTWAIT);
     } while (n < 0 && errno == EINTR);
-    // Reading re-arms the read notification, as in the original library.
+    // Reading re-arms the read notification.
     readPosted_ = false;
     if (connected_ && !closeReported_) watchReadable(true);
     if (n < 0) {

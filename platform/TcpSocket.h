@@ -5,32 +5,16 @@
 #include <memory>
 #include <string>
 
+#include "platform/SocketEvents.h"
+
 class QSocketNotifier;
 
 namespace platform {
 
 class MessageReceiver;
 
-// Notification kinds, numbered as the original socket library numbers them.
-enum SocketEvent : int {
-    FD_READ = 0x01,
-    FD_WRITE = 0x02,
-    FD_CONNECT = 0x10,
-    FD_CLOSE = 0x20,
-};
-
-// The second message parameter of a socket notification: the event in the low
-// word, the error code (original numbering) in the high word.
-inline std::intptr_t makeSelectParam(int event, int error) {
-    return static_cast<std::intptr_t>((static_cast<std::uint32_t>(error) << 16) |
-                                      (static_cast<std::uint32_t>(event) & 0xFFFFu));
-}
-inline int selectEvent(std::intptr_t lParam) { return static_cast<int>(lParam & 0xFFFF); }
-inline int selectError(std::intptr_t lParam) { return static_cast<int>((lParam >> 16) & 0xFFFF); }
-
 // A non-blocking IPv4 TCP client socket whose read, write, connect and close
-// notifications are posted to a component's receiver, in the manner of the
-// original asynchronous-select socket library:
+// notifications (SocketEvents.h) are posted to a component's receiver:
 // - FD_CONNECT once the connect has finished, with its error code (0 on success);
 // - FD_WRITE after the connect and whenever the socket can take data again;
 // - FD_READ when data wait; it is not posted again until receive() has been called;

@@ -13,6 +13,7 @@
 #include <QSocketNotifier>
 #include <cerrno>
 
+#include "platform/Ipv4Text.h"
 #include "platform/MessageReceiver.h"
 
 struct TagWinsock::SocketState {
@@ -46,7 +47,7 @@ struct TagWinsock::SocketState {
     }
 
     // Notifications are re-armed only when the owner can act on them, so that a
-    // readable socket does not flood the queue (as the original library did).
+    // readable socket does not flood the queue.
     void arm() {
         const bool haveReceiver = !receiver.isNull() && events != 0;
         readNotifier->setEnabled(haveReceiver && !ended && !readPending && !connecting &&
@@ -365,20 +366,14 @@ int TagWinsock::WSACancelAsyncRequest(TAsyncHandle handle) {
 
 std::uint32_t TagWinsock::InetAddr(const std::string& text) {
     requireLoaded();
-    // inet_aton accepts trailing white space, like the original conversion.
+    // inet_aton accepts trailing white space, which callers may leave.
     in_addr a{};
     if (text.empty() || ::inet_aton(text.c_str(), &a) == 0) return INADDR_NONE_VALUE;
     if (text.find('\0') != std::string::npos) return INADDR_NONE_VALUE;
     return a.s_addr;
 }
 
-std::string TagWinsock::InetNtoa(std::uint32_t address) {
-    in_addr a{};
-    a.s_addr = address;
-    char buffer[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &a, buffer, sizeof(buffer));
-    return buffer;
-}
+std::string TagWinsock::InetNtoa(std::uint32_t address) { return platform::dottedText(address); }
 
 std::uint16_t TagWinsock::Htons(std::uint16_t v) { return htons(v); }
 std::uint16_t TagWinsock::Ntohs(std::uint16_t v) { return ntohs(v); }

@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "platform/SocketErrors.h"
+#include "platform/SocketEvents.h"
 
 namespace platform {
 class MessageReceiver;
 }
 
-// The socket library of the mail components, in the shape of the original
-// asynchronous socket interface: non-blocking sockets whose read, write,
+// The socket library of the mail components, an asynchronous socket
+// interface: non-blocking sockets whose read, write,
 // connect and close events arrive as messages to a component's hidden
 // receiver, and host and service lookups that report the same way.
 //
@@ -31,10 +32,10 @@ constexpr int AF_INET_FAMILY = 2;
 enum TSocketType : int { kSockStream = 1, kSockDgram = 2 };
 
 // Notification events, as bits of the low word of a select message's lParam.
-constexpr long FD_READ = 1;
-constexpr long FD_WRITE = 2;
-constexpr long FD_CONNECT = 16;
-constexpr long FD_CLOSE = 32;
+using platform::FD_CLOSE;
+using platform::FD_CONNECT;
+using platform::FD_READ;
+using platform::FD_WRITE;
 
 using TAsyncHandle = std::uintptr_t;
 
@@ -112,15 +113,10 @@ public:
     // The local host name, or SOCKET_ERROR.
     int gethostname(std::string& name);
 
-    static int WSAGetSelectError(std::intptr_t lParam) {
-        return static_cast<int>((static_cast<std::uintptr_t>(lParam) >> 16) & 0xFFFF);
-    }
-    static int WSAGetSelectEvent(std::intptr_t lParam) {
-        return static_cast<int>(static_cast<std::uintptr_t>(lParam) & 0xFFFF);
-    }
+    static int WSAGetSelectError(std::intptr_t lParam) { return platform::selectError(lParam); }
+    static int WSAGetSelectEvent(std::intptr_t lParam) { return platform::selectEvent(lParam); }
     static std::intptr_t makeSelectParam(int event, int error) {
-        return static_cast<std::intptr_t>((static_cast<unsigned>(error) & 0xFFFF) << 16 |
-                                          (static_cast<unsigned>(event) & 0xFFFF));
+        return platform::makeSelectParam(event, error);
     }
 
     struct SocketState;

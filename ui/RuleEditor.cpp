@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/ByteText.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/gui/FileTypeIcon.h"
@@ -41,11 +42,7 @@ std::optional<std::int64_t> numberIn(const QString& text) {
     return value;
 }
 
-std::string foldCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
+std::string foldCase(const std::string& text) { return platform::LowerCase(text); }
 }  // namespace
 
 TRuleEditor::TRuleEditor(QWidget* parent, engine::TAllowedFilesList& rules, bool& ruleChanged,

@@ -187,22 +187,15 @@ void TFormHVXLoader::FormCreate() {
     aviEmail->setHidden(true);
     animProgress->Load(QStringLiteral(":/images/aviprogress.png"), 276);
     animProgress->SetStopFrame(19);
-    engine_->bRuleChanged = false;
-    engine_->Web1.AuthorizationDialog =
-        [this](http::TWeb*, const std::string& realm, const std::string& host, std::string& user,
-               std::string& password) { return Web1Authorization(realm, host, user, password); };
+    engine_->RulesChanged() = false;
     help_.setHelpFile(QStringLiteral(":/help/Hvxl.html"));
 }
 
-bool TFormHVXLoader::Web1Authorization(const std::string& realm, const std::string& host,
-                                       std::string& user, std::string& password) {
-    const bool watching = engine_->Timer1.enabled();
-    engine_->Timer1.setEnabled(false);
-    const bool confirmed = TAuthdlg::Ask(this, realm, host, user, password);
-    // The time spent typing is not a stall: the transfer's clock starts again.
-    engine_->RestartStallClock();
-    engine_->Timer1.setEnabled(watching);
-    return confirmed;
+bool TFormHVXLoader::AskCredentials(const std::string& realm, const std::string& host,
+                                    std::string& user, std::string& password) {
+    // The time spent typing is not a stall.
+    const auto pause = engine_->PauseWatchdog();
+    return TAuthdlg::Ask(this, realm, host, user, password);
 }
 
 TWizardPage* TFormHVXLoader::makePage(const QString& name, const QString& heading,
@@ -330,7 +323,7 @@ void TFormHVXLoader::buildPage3() {
 
 void TFormHVXLoader::buildPage4() {
     WizardPage4 = makePage(QStringLiteral("WizardPage4"), QStringLiteral("File Options"));
-    RuleEditor = new TRuleEditor(WizardPage4, engine_->AllowedFilesList, engine_->bRuleChanged,
+    RuleEditor = new TRuleEditor(WizardPage4, engine_->Rules(), engine_->RulesChanged(),
                                  [this]() -> platform::Dialogs& { return Dialogs(); });
     RuleEditor->setGeometry(0, 0, kClientWidth, kClientHeight - TWizard::kButtonBarHeight);
     PaintBox5 = makePicture(WizardPage4, QStringLiteral("PaintBox5"));

@@ -196,8 +196,8 @@ private:
     void FormCreate();
     // A site behind Basic authorization: the credentials dialog, asked once per
     // realm. The stall watchdog rests while the user types.
-    bool Web1Authorization(const std::string& realm, const std::string& host, std::string& user,
-                           std::string& password);
+    bool AskCredentials(const std::string& realm, const std::string& host, std::string& user,
+                        std::string& password) override;
     TWizardPage* makePage(const QString& name, const QString& heading, int headingWidth = 370);
     TPictureBox* makePicture(TWizardPage* page, const QString& name);
     void buildPage1();

@@ -58,6 +58,14 @@ public:
     void LoopFinished() override;
     void ShowFinishedControls() override;
     platform::Dialogs& Dialogs() override { return *this; }
+    // A site behind a password: answered by the credential source, none by default.
+    bool AskCredentials(const std::string& realm, const std::string& host, std::string& user,
+                        std::string& password) override {
+        return credentials_ && credentials_(realm, host, user, password);
+    }
+    using CredentialSource = std::function<bool(const std::string& realm, const std::string& host,
+                                                std::string& user, std::string& password)>;
+    void setCredentialSource(CredentialSource source) { credentials_ = std::move(source); }
 
     // Boxes.
     platform::DialogResult messageBox(const std::string& caption, const std::string& text,
@@ -90,6 +98,8 @@ public:
     void setColumns(int columns) { columns_ = columns; }
 
 private:
+    CredentialSource credentials_;
+
     void printLine(const std::string& line);
     void showPaneLine(const std::string& line);
     void drawProgress();

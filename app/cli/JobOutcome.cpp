@@ -8,14 +8,15 @@
 namespace cli {
 
 JobFigures figuresOf(const engine::THvxEngine& engine, std::size_t failed) {
+    const engine::TJobResult result = engine.Result();
     JobFigures figures;
-    figures.saved = engine.SavedList.size();
+    figures.saved = result.saved;
     figures.failed = failed;
-    figures.left = engine.QueueList.size();
-    figures.bytes = engine.iTotalBytes;
-    figures.transferBytes = engine.iFileBytes;
-    figures.halted = engine.bHalted;
-    figures.saveFolderFailed = engine.SaveFolderFailed();
+    figures.left = result.left;
+    figures.bytes = result.bytes;
+    figures.transferBytes = result.transferBytes;
+    figures.halted = result.halted;
+    figures.saveFolderFailed = result.saveFolderFailed;
     return figures;
 }
 

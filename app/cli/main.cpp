@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
     engine.BuildRulesFromPage3();
     for (const cli::RuleOption& rule : options.rules) {
         const bool limited = rule.upperKb >= 0;
-        engine.AllowedFilesList.push_back(engine::RuleFromEditor(
+        engine.AddRule(engine::RuleFromEditor(
             rule.pattern, engine::EditorFileKind::Other,
             limited ? engine::SizeLimits::On : engine::SizeLimits::Off,
             limited ? std::optional<std::int64_t>(rule.upperKb) : std::nullopt,
@@ -151,9 +151,9 @@ int main(int argc, char** argv) {
     // dialog's place.
     cli::CredentialAnswers credentials(options.user, options.password, readNetrc());
     credentials.warn = [&](const std::string& text) { view.printError(kProgram + ": " + text); };
-    engine.Web1.AuthorizationDialog =
-        [&](http::TWeb*, const std::string& realm, const std::string& host, std::string& user,
-            std::string& password) { return credentials.answer(realm, host, user, password); };
+    view.setCredentialSource(
+        [&](const std::string& realm, const std::string& host, std::string& user,
+            std::string& password) { return credentials.answer(realm, host, user, password); });
 
     // Ctrl-C is the Stop button; a second one ends the program at once.
     platform::InterruptWatcher interrupts;
@@ -165,9 +165,9 @@ int main(int argc, char** argv) {
             engine.DiscardPartialFile();
             ::_exit(cli::kExitStopped);
         }
-        if (!engine.bStop) {
+        if (!engine.StopRequested()) {
             view.printError("Please wait while the Harvex halts downloading...");
-            engine.bStop = true;
+            engine.RequestStop();
         }
     };
 

@@ -9,7 +9,8 @@
 #include <string>
 
 #include "engine/LinkExtraction.h"
-#include "engine/PlainJobView.h"
+#include "testing/EngineUnderTest.h"
+#include "testing/PlainJobView.h"
 #include "engine/UrlList.h"
 #include "engine/wsmain.h"
 
@@ -98,7 +99,7 @@ void BM_AnalysePage_2MiB_20000Tags(benchmark::State& state) {
         view.saveDirectory = tmp.path().toStdString() + "/";
         view.startURL = "http://host.test/docs/";
         view.dloadEverything = true;
-        THvxEngine engine(view);
+        EngineUnderTest engine(view);
         engine.BuildRulesFromPage3();
         engine.CreateObjectLists();
         engine.MemoDownload = sharedPage();
@@ -119,7 +120,7 @@ BENCHMARK(BM_AnalysePage_2MiB_20000Tags)->Unit(benchmark::kMillisecond);
 void BM_URLConfirm_ListsOf(benchmark::State& state) {
     PlainJobView view;
     view.startURL = "http://host.test/";
-    THvxEngine engine(view);
+    EngineUnderTest engine(view);
     engine.BuildRulesFromPage3();
     const auto entries = static_cast<int>(state.range(0));
     for (int i = 0; i < entries; ++i) {
@@ -143,7 +144,7 @@ void BM_StatusUpdates_100000(benchmark::State& state) {
         QTemporaryDir tmp;
         PlainJobView view;
         view.saveDirectory = tmp.path().toStdString() + "/log";
-        THvxEngine engine(view);
+        EngineUnderTest engine(view);
         state.ResumeTiming();
         for (int i = 0; i < 100000; ++i) {
             engine.sStatus = (i % 3 == 0) ? "Downloading" : "Saved";

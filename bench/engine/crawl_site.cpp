@@ -16,7 +16,8 @@
 #include <sstream>
 #include <string>
 
-#include "engine/PlainJobView.h"
+#include "testing/EngineUnderTest.h"
+#include "testing/PlainJobView.h"
 #include "engine/wsmain.h"
 #include "tests/support/Peers.h"
 
@@ -65,7 +66,7 @@ int main(int argc, char** argv) {
     engine::PlainJobView view;
     view.saveDirectory = out.path().toStdString() + "/copy/";
     view.startURL = server.baseUrl() + "/";
-    engine::THvxEngine engine(view);
+    engine::EngineUnderTest engine(view);
     engine.BuildRulesFromPage3();
     if (!engine.MeasureDiskFree()) {
         std::fprintf(stderr, "free space of %s cannot be read\n", view.saveDirectory.c_str());

@@ -24,6 +24,7 @@
 
 #include "engine/wsmain.h"
 #include "platform/Dialogs.h"
+#include "testing/ScriptedDialogs.h"
 #include "ui/Wizard.h"
 #include "ui/wsmain.h"
 

@@ -141,8 +141,8 @@ TfrmEmail::TfrmEmail(QWidget* parent, TEmailFormSettings settings)
     Bevel1->setFrameShadow(QFrame::Sunken);
 
     chkHTML = named(new QCheckBox(QStringLiteral("Send Email as HTML"), this), "chkHTML");
-    // Where the font at hand is wider than the original's, the caption must
-    // still show whole; there is room up to the Send button.
+    // Where the font at hand is wider than the layout assumes, the caption
+    // must still show whole; there is room up to the Send button.
     chkHTML->setGeometry(6, 400, std::max(118, chkHTML->sizeHint().width()), 17);
 
     lblStatus = named(new QLabel(this), "lblStatus");

@@ -8,8 +8,8 @@ class QSettings;
 
 namespace platform {
 
-// String values under a key path of the user's own settings (what the
-// registry's current-user root was to the original).
+// String values under a key path of the user's own settings (QSettings in
+// the user's configuration folder).
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;

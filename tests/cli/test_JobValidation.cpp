@@ -12,7 +12,8 @@
 #include <ostream>
 
 #include "engine/JobValidation.h"
-#include "engine/PlainJobView.h"
+#include "testing/EngineUnderTest.h"
+#include "testing/PlainJobView.h"
 #include "engine/wsmain.h"
 #include "tests/support/Peers.h"
 
@@ -34,7 +35,7 @@ const std::string kHttp = "The Web site you are downloading must start with \"ht
 
 TEST(CheckStartPage, EmptyAddressGivesBothMessagesInOrder) {
     engine::PlainJobView view;
-    engine::THvxEngine engine(view);
+    engine::EngineUnderTest engine(view);
     view.startURL = "";
     view.saveDirectory = "/tmp";
     EXPECT_FALSE(CheckStartPage(engine));
@@ -44,7 +45,7 @@ TEST(CheckStartPage, EmptyAddressGivesBothMessagesInOrder) {
 TEST(CheckStartPage, DefaultAddressWithAUsableFolderPasses) {
     QTemporaryDir tmp;
     engine::PlainJobView view;
-    engine::THvxEngine engine(view);
+    engine::EngineUnderTest engine(view);
     view.saveDirectory = tmp.path().toStdString() + "/Not/Yet/There";
     EXPECT_TRUE(CheckStartPage(engine));
     EXPECT_TRUE(view.dialogs.calls.empty());
@@ -55,7 +56,7 @@ TEST(CheckStartPage, DefaultAddressWithAUsableFolderPasses) {
 
 TEST(CheckStartPage, RelativeFolderIsAnInvalidDrive) {
     engine::PlainJobView view;
-    engine::THvxEngine engine(view);
+    engine::EngineUnderTest engine(view);
     view.startURL = "ftp://h.test/";
     view.saveDirectory = "relative/place";
     EXPECT_FALSE(CheckStartPage(engine));
@@ -65,7 +66,7 @@ TEST(CheckStartPage, RelativeFolderIsAnInvalidDrive) {
 
 TEST(CheckStartPage, HomeFolderIsExpandedInTheSetting) {
     engine::PlainJobView view;
-    engine::THvxEngine engine(view);
+    engine::EngineUnderTest engine(view);
     view.startURL = "HTTP://h.test/";
     view.saveDirectory = "~/harvex-validation-check";
     EXPECT_TRUE(CheckStartPage(engine));
@@ -108,7 +109,7 @@ TEST_P(SaveFolder, IsRefusedWhenItCannotHoldFiles) {
     const std::string folder = GetParam().make(root);
 
     engine::PlainJobView view;
-    engine::THvxEngine engine(view);
+    engine::EngineUnderTest engine(view);
     view.startURL = "http://h.test/";
     view.saveDirectory = folder;
     const engine::StartPageFindings findings = engine::ValidateStartPage(engine);
@@ -198,7 +199,7 @@ TEST(CheckStartPage, ReadOnlyFolderIsRefusedForAUserWhoCannotWriteIt) {
                                             "Permission denied). Please specify another."};
     for (const std::string& folder : {readOnly, readOnly + "/copy"}) {
         engine::PlainJobView view;
-        engine::THvxEngine engine(view);
+        engine::EngineUnderTest engine(view);
         view.startURL = "http://h.test/";
         view.saveDirectory = folder;
         if (::geteuid() != 0) {

@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/PlainJobView.h"
+#include "testing/EngineUnderTest.h"
+#include "testing/PlainJobView.h"
 #include "engine/wsmain.h"
 #include "platform/Clock.h"
 #include "platform/Timer.h"
+#include "testing/ManualClock.h"
 
 // A whole engine with a plain job view, a manual clock and a save directory in a
 // temporary folder, for tests that run the fetch loop against loopback servers.
@@ -71,6 +73,6 @@ protected:
     QTemporaryDir tmp;
     engine::PlainJobView view;
     platform::ManualClock clock{10 * 3600};
-    engine::THvxEngine engine{view, clock};
+    engine::EngineUnderTest engine{view, clock};
     std::unique_ptr<platform::Timer> hook;
 };

@@ -6,11 +6,14 @@
 #include <string>
 
 #include "engine/LocalLayout.h"
-#include "engine/PlainJobView.h"
+#include "testing/EngineUnderTest.h"
+#include "testing/PlainJobView.h"
 #include "engine/wsmain.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "tests/support/Peers.h"
+#include "testing/ManualClock.h"
+#include "tests/support/RowName.h"
 
 using namespace engine;
 
@@ -39,7 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LocalDirCase{"\\sites\\", "http://host.test/x/y.html", "/sites/x"},
                       // One final slash goes; other repeated ones stay as the URL has them.
                       LocalDirCase{"/sites/", "http://host.test//x//a.html", "/sites//x/"},
-                      LocalDirCase{"/sites//", "http://host.test/a//b/c.html", "/sites//a//b"}));
+                      LocalDirCase{"/sites//", "http://host.test/a//b/c.html", "/sites//a//b"}),
+    [](const auto& info) { return support::RowName(info.index, info.param.url); });
 
 TEST(FilePath, JoinsWithExactlyOneSlash) {
     EXPECT_EQ(FilePath("/a/b", "c.html"), "/a/b/c.html");
@@ -77,7 +81,8 @@ INSTANTIATE_TEST_SUITE_P(Escape, InsideTable,
                                                       false},
                                            InsideCase{"/s/site/", "/s/sitemap/x.html", false},
                                            InsideCase{"/s/site/", "/s/site", false},
-                                           InsideCase{"/s/site/", "/s/site/..", false}));
+                                           InsideCase{"/s/site/", "/s/site/..", false}),
+    [](const auto& info) { return support::RowName(info.index, info.param.path); });
 
 struct SiteNameCase {
     const char* directory;
@@ -100,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SiteNameCase{"/s/site/sub", "downloads.log", "downloads.log"},
                       SiteNameCase{"/s/site", "Downloads.log", "Downloads.log"},
                       SiteNameCase{"/s/site", "downloads.log.html", "downloads.log.html"},
-                      SiteNameCase{"/s/site", "index.html", "index.html"}));
+                      SiteNameCase{"/s/site", "index.html", "index.html"}),
+    [](const auto& info) { return support::RowName(info.index, info.param.name); });
 
 TEST(FileSizeOf, ZeroForAMissingFile) {
     QTemporaryDir tmp;
@@ -126,7 +132,7 @@ protected:
     QTemporaryDir tmp;
     PlainJobView view;
     platform::ManualClock clock{3600};
-    THvxEngine engine{view, clock};
+    EngineUnderTest engine{view, clock};
 };
 
 TEST_F(SaveFileTest, WritesThePageBufferCreatingParentsAndCounts) {

@@ -4,6 +4,7 @@
 
 #include "engine/AllowedFiles.h"
 #include "engine/ParseURLFns.h"
+#include "tests/support/RowName.h"
 
 using namespace engine;
 
@@ -56,7 +57,8 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"mailto:someone@host.test", "mailto:", "", "", ""},
         SplitCase{"http://host.test/mailto:x", "mailto:", "", "", ""},
         SplitCase{"http://", "http://", "", "", ""}, SplitCase{"http://h", "http://", "", "", ""},
-        SplitCase{"docs/page.html", "", "", "", ""}));
+        SplitCase{"docs/page.html", "", "", "", ""}),
+    [](const auto& info) { return support::RowName(info.index, info.param.url); });
 
 struct StandardCase {
     const char* in;
@@ -84,7 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
                                    "http://host.test/a/b/./c.html"},
                       StandardCase{"mailto:Someone@host.test", "mailto:"},
                       StandardCase{"./x/y.html", "x/y.html"},
-                      StandardCase{"relative\\page.html", "relative/page.html"}));
+                      StandardCase{"relative\\page.html", "relative/page.html"}),
+    [](const auto& info) { return support::RowName(info.index, info.param.in); });
 
 // --- BreakFileName and FileType ---
 
@@ -147,7 +150,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PatternCase{"*ab", "xab", true}, PatternCase{"a?", "a", true},
                       PatternCase{"a?", "ab", true}, PatternCase{"a?", "abc", false},
                       PatternCase{"?", "", true}, PatternCase{"a**b", "ab", true},
-                      PatternCase{"p*", "pic", true}, PatternCase{"p*", "apic", false}));
+                      PatternCase{"p*", "pic", true}, PatternCase{"p*", "apic", false}),
+    [](const auto& info) { return support::RowName(info.index, std::string(info.param.pattern) + " " + info.param.text); });
 
 struct WildCase {
     const char* pattern;
@@ -171,7 +175,8 @@ INSTANTIATE_TEST_SUITE_P(
                       WildCase{"*.gif", "logo", false}, WildCase{"b*b.txt", "bab.txt", false},
                       WildCase{"a?.txt", "a.txt", true}, WildCase{"*.tar.gz", "x.tar.gz", true},
                       WildCase{"", "", true}, WildCase{"", "x.y", false},
-                      WildCase{"unknown.html", "unknown.html", true}));
+                      WildCase{"unknown.html", "unknown.html", true}),
+    [](const auto& info) { return support::RowName(info.index, std::string(info.param.pattern) + " " + info.param.fileName); });
 
 TEST(WildComp, PartsLongerThan255CharactersAreMatchedWithoutWrapping) {
     // Counting positions in 8 bits would wrap past 255 characters; here a long
@@ -229,7 +234,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AttrCase{"<a title=\" href\" href=real.html>", " HREF", "real.html"},
                       AttrCase{"<a name=x>", " HREF", ""},
                       AttrCase{"<a hrefx=1 href=b.html>", " HREF", "b.html"},
-                      AttrCase{"<a href=\"", " HREF", ""}, AttrCase{"", " HREF", ""}));
+                      AttrCase{"<a href=\"", " HREF", ""}, AttrCase{"", " HREF", ""}),
+    [](const auto& info) { return support::RowName(info.index, std::string(info.param.tag) + " " + info.param.name); });
 
 TEST(GetAttrValue, ManyFalseOccurrencesStayLinear) {
     // A hostile tag full of " src" words without "=" after them.
@@ -272,4 +278,5 @@ INSTANTIATE_TEST_SUITE_P(
                       ResolveCase{"../c.html", "http://host.test/", ""},
                       ResolveCase{"../../c.html", "http://host.test/", ""},
                       ResolveCase{"b.html", "not/absolute.html", ""},
-                      ResolveCase{"/root.html", "not/absolute.html", "/root.html"}));
+                      ResolveCase{"/root.html", "not/absolute.html", "/root.html"}),
+    [](const auto& info) { return support::RowName(info.index, info.param.link); });

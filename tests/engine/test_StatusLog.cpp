@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/PaneRecord.h"
-#include "engine/PlainJobView.h"
+#include "testing/PlainJobView.h"
 #include "engine/StatusLog.h"
 #include "engine/wsmain.h"
 #include "platform/Clock.h"

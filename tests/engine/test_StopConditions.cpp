@@ -7,9 +7,11 @@
 #include <optional>
 #include <string>
 
-#include "engine/PlainJobView.h"
 #include "engine/wsmain.h"
 #include "platform/Clock.h"
+#include "testing/EngineUnderTest.h"
+#include "testing/ManualClock.h"
+#include "testing/PlainJobView.h"
 
 using namespace engine;
 
@@ -30,7 +32,7 @@ protected:
     QTemporaryDir tmp;
     PlainJobView view;
     platform::ManualClock clock{12 * 3600};
-    THvxEngine engine{view, clock};
+    EngineUnderTest engine{view, clock};
 };
 
 TEST_F(StopTest, WebComponentIsConfiguredForTheCrawl) {
@@ -42,6 +44,65 @@ TEST_F(StopTest, WebComponentIsConfiguredForTheCrawl) {
     EXPECT_FALSE(engine.Web1.UseProxy());
     EXPECT_TRUE(engine.Timer1.enabled());
     EXPECT_EQ(engine.Timer1.interval(), 1000);
+}
+
+TEST_F(StopTest, CredentialsAreAskedOfTheJobView) {
+    std::string user, password;
+    ASSERT_TRUE(engine.Web1.AuthorizationDialog);
+    EXPECT_FALSE(
+        engine.Web1.AuthorizationDialog(&engine.Web1, "Vault", "host.test:80", user, password));
+    view.credentials = {{"ann", "secret"}};
+    EXPECT_TRUE(
+        engine.Web1.AuthorizationDialog(&engine.Web1, "Vault", "host.test:80", user, password));
+    EXPECT_EQ(user, "ann");
+    EXPECT_EQ(password, "secret");
+    ASSERT_EQ(view.credentialRequests.size(), 2u);
+    EXPECT_EQ(view.credentialRequests[1].realm, "Vault");
+    EXPECT_EQ(view.credentialRequests[1].host, "host.test:80");
+}
+
+TEST_F(StopTest, WatchdogRestsWhileABoxIsOpenAndTheTransferClockRestarts) {
+    engine.iStartTime = 12 * 3600;
+    engine.iDataTime.reset();  // no data yet: stays unset
+    {
+        const auto pause = engine.PauseWatchdog();
+        EXPECT_FALSE(engine.Timer1.enabled());
+        clock.advance(45);
+    }
+    EXPECT_TRUE(engine.Timer1.enabled());
+    EXPECT_EQ(engine.iStartTime, 12 * 3600 + 45);
+    EXPECT_FALSE(engine.iDataTime.has_value());
+    // No stall is seen right after the box closed.
+    engine.Timer1Timer();
+    EXPECT_FALSE(engine.bTimedOut);
+
+    engine.Timer1.setEnabled(false);
+    { const auto pause = engine.PauseWatchdog(); }
+    EXPECT_FALSE(engine.Timer1.enabled());
+}
+
+TEST_F(StopTest, FrontEndSurfaceStopsAddsRulesAndReportsTheResult) {
+    EXPECT_FALSE(engine.StopRequested());
+    engine.RequestStop();
+    EXPECT_TRUE(engine.bStop);
+    const std::size_t before = engine.Rules().size();
+    engine.AddRule(RuleFromEditor("*.iso", EditorFileKind::Other, SizeLimits::Off, std::nullopt,
+                                  std::nullopt));
+    ASSERT_EQ(engine.AllowedFilesList.size(), before + 1);
+    EXPECT_EQ(engine.AllowedFilesList.back().pattern(), "*.iso");
+    engine.SavedList.push_back("/a");
+    engine.QueueList.push_back("http://host.test/b");
+    engine.QueueList.push_back("http://host.test/c");
+    engine.iTotalBytes = 1234;
+    engine.iFileBytes = 56;
+    engine.bHalted = true;
+    const TJobResult result = engine.Result();
+    EXPECT_EQ(result.saved, 1u);
+    EXPECT_EQ(result.left, 2u);
+    EXPECT_EQ(result.bytes, 1234);
+    EXPECT_EQ(result.transferBytes, 56);
+    EXPECT_TRUE(result.halted);
+    EXPECT_FALSE(result.saveFolderFailed);
 }
 
 TEST_F(StopTest, QuotaOfOneMegabyteReachedExactly) {

@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/PlainJobView.h"
+#include "testing/EngineUnderTest.h"
+#include "testing/PlainJobView.h"
 #include "engine/wsmain.h"
 #include "platform/Clock.h"
+#include "testing/ManualClock.h"
 
 using namespace engine;
 
@@ -40,7 +42,7 @@ protected:
     QTemporaryDir tmp;
     PlainJobView view;
     platform::ManualClock clock;
-    THvxEngine engine{view, clock};
+    EngineUnderTest engine{view, clock};
     std::int64_t contentLength = 0;
 };
 

@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/PlainJobView.h"
+#include "testing/EngineUnderTest.h"
+#include "testing/PlainJobView.h"
 #include "engine/wsmain.h"
 #include "tests/fuzz/FuzzSupport.h"
 
@@ -24,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     view.stayinDomain = data[0] & 2;
     view.dloadEverything = data[0] & 4;
 
-    engine::THvxEngine engine(view);
+    engine::EngineUnderTest engine(view);
     engine.BuildRulesFromPage3();
     engine.CreateObjectLists();
     const std::size_t queuedBefore = engine.QueueList.size();

@@ -17,7 +17,7 @@ constexpr int kClockStepMs = 5;
 
 Crawl::Crawl() {
     view.plain.saveDirectory = saveDir();
-    engine = std::make_unique<engine::THvxEngine>(view, clock);
+    engine = std::make_unique<engine::EngineUnderTest>(view, clock);
     engine->Timer1.setInterval(kWatchdogTickMs);
 
     clockDriver_.setInterval(kClockStepMs);

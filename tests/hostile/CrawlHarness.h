@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "engine/JobView.h"
-#include "engine/PlainJobView.h"
+#include "testing/EngineUnderTest.h"
+#include "testing/PlainJobView.h"
 #include "engine/wsmain.h"
 #include "platform/Clock.h"
 #include "platform/Timer.h"
 #include "tests/hostile/HostileSite.h"
+#include "testing/ManualClock.h"
 
 namespace hostile {
 
@@ -76,7 +78,7 @@ public:
     HostileSite site;
     RecordingView view;
     platform::ManualClock clock{12 * 3600};
-    std::unique_ptr<engine::THvxEngine> engine;
+    std::unique_ptr<engine::EngineUnderTest> engine;
 
     std::string root() const;     // the private folder
     std::string saveDir() const;  // <root>/inside/save/

@@ -3,6 +3,7 @@
 #include <random>
 
 #include "http/HeaderLineCutter.h"
+#include "tests/support/RowName.h"
 
 using http::HeaderLineCutter;
 
@@ -93,7 +94,8 @@ INSTANTIATE_TEST_SUITE_P(
         EndingCase{"HTTP/1.0 200 OK\rA: 1\r\rbody", {"HTTP/1.0 200 OK", "A: 1"}, "body"},
         EndingCase{"HTTP/1.0 200 OK\n\rA: 1\n\r\n\rbody", {"HTTP/1.0 200 OK", "A: 1"}, "\rbody"},
         EndingCase{"  HTTP/1.0 200 OK \t\r\nA:  1  \r\n\r\n", {"HTTP/1.0 200 OK", "A:  1"}, ""},
-        EndingCase{"HTTP/1.0 200 OK\r\n   \r\nA: 1\r\n\r\nx", {"HTTP/1.0 200 OK", "A: 1"}, "x"}));
+        EndingCase{"HTTP/1.0 200 OK\r\n   \r\nA: 1\r\n\r\nx", {"HTTP/1.0 200 OK", "A: 1"}, "x"}),
+    [](const auto& info) { return support::RowName(info.index, info.param.text); });
 
 TEST(HeaderLineCutter, IncompleteHeaderKeepsWaiting) {
     Cut cut = feedPieces({"HTTP/1.0 200 OK\r\nServer: te"});

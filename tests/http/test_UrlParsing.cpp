@@ -5,6 +5,7 @@
 #include "http/Web.h"
 #include "tests/http/WebTestSupport.h"
 #include "tests/support/ScriptedServer.h"
+#include "tests/support/RowName.h"
 
 using http::TWeb;
 
@@ -46,7 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "/cgi/run?x=a/", "b"},
         UrlCase{"  http://host/a.htm#top \t\r\n", "http://host/a.htm#top", "host", 80, "/",
                 "a.htm#top"},
-        UrlCase{"ftp://files.test/pub/", "ftp://files.test/pub/", "files.test", 80, "/pub/", ""}));
+        UrlCase{"ftp://files.test/pub/", "ftp://files.test/pub/", "files.test", 80, "/pub/", ""}),
+    [](const auto& info) { return support::RowName(info.index, info.param.url); });
 
 TEST(UrlParsing, FileSchemeGivesLocalPathAndKeepsTheText) {
     TWeb web;
@@ -98,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(Table, UrlErrors,
                                            ErrorCase{"http://host:/x", {}, true},
                                            ErrorCase{"mailto:someone@host.test", {11}, false},
                                            ErrorCase{"hostonly", {12}, false},
-                                           ErrorCase{"http://", {13}, false}));
+                                           ErrorCase{"http://", {13}, false}),
+    [](const auto& info) { return support::RowName(info.index, info.param.url); });
 
 TEST(UrlParsing, UnsupportedSchemeClearsUrlAndNamesTheScheme) {
     TWeb web;

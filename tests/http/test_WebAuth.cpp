@@ -7,6 +7,7 @@
 #include "tests/http/WebTestSupport.h"
 #include "tests/support/Peers.h"
 #include "tests/support/ScriptedServer.h"
+#include "tests/support/RowName.h"
 
 using http::TWeb;
 using testsupport::ScriptedServer;
@@ -320,4 +321,5 @@ INSTANTIATE_TEST_SUITE_P(Values, ChallengeRealm,
                                                      "say \"hi\""},
                                            RealmCase{"Basic realm=\"unterminated", "unterminated"},
                                            RealmCase{"Basic realm=\"\"", ""},
-                                           RealmCase{"Basic", ""}, RealmCase{"Basic realm=", ""}));
+                                           RealmCase{"Basic", ""}, RealmCase{"Basic realm=", ""}),
+    [](const auto& info) { return support::RowName(info.index, info.param.value); });

@@ -12,6 +12,7 @@
 #include "tests/http/WebTestSupport.h"
 #include "tests/support/Peers.h"
 #include "tests/support/ScriptedServer.h"
+#include "tests/support/RowName.h"
 
 using http::CacheIndexFile;
 using http::TDocumentClass;
@@ -82,7 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
                       IntegerCase{32768, bytes({4, 0x00, 0x80, 0x00, 0x00})},
                       IntegerCase{1048576, bytes({4, 0x00, 0x00, 0x10, 0x00})},
                       IntegerCase{5000000000LL,
-                                  bytes({19, 0x00, 0xF2, 0x05, 0x2A, 0x01, 0x00, 0x00, 0x00})}));
+                                  bytes({19, 0x00, 0xF2, 0x05, 0x2A, 0x01, 0x00, 0x00, 0x00})}),
+    [](const auto& info) { return support::RowName(info.index, std::to_string(info.param.value)); });
 
 TEST(CacheIndexFormat, StringsHaveAOneOrFourByteLength) {
     std::string shortOut, longOut;

@@ -6,6 +6,7 @@
 #include "tests/support/Peers.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TinyproxyServer.h"
+#include "tests/support/RowName.h"
 
 using http::TWeb;
 using http::TWebProxy;
@@ -157,7 +158,8 @@ INSTANTIATE_TEST_SUITE_P(Lines, NoProxyLines,
                                            BypassCase{
                                                {"other", "Example"}, "www.example.org:80", false},
                                            BypassCase{{""}, "www.example.org:80", false},
-                                           BypassCase{{}, "www.example.org:80", false}));
+                                           BypassCase{{}, "www.example.org:80", false}),
+    [](const auto& info) { return support::RowName(info.index, info.param.hostAndPort); });
 
 TEST(WebProxyChoice, DestroyedDispatcherIsForgotten) {
     TWeb web;

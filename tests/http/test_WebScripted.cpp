@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "http/HostCache.h"
 #include "http/Web.h"
 #include "platform/EventPump.h"
 #include "platform/TcpSocket.h"
@@ -451,6 +452,27 @@ TEST(WebHostCache, SecondLookupOfAHostComesFromTheCache) {
     ASSERT_FALSE(cache.empty());
     // 127.0.0.1 in network order read as a little-endian number.
     EXPECT_NE(std::find(cache.begin(), cache.end(), "localhost|16777343"), cache.end());
+}
+
+TEST(WebHostCache, AComponentGivenItsOwnCacheFillsThatOneOnly) {
+    ScriptedServer server;
+    server.send("HTTP/1.0 200 OK\r\n\r\nx").close();
+    ASSERT_TRUE(server.start());
+    auto& shared = TWeb::HostCache();
+    shared.erase(std::remove_if(shared.begin(), shared.end(),
+                                [](const std::string& e) { return e.rfind("localhost|", 0) == 0; }),
+                 shared.end());
+    http::THostCache own;
+    TWeb web;
+    web.setHostCache(own);
+    web.setURL("http://localhost:" + std::to_string(server.port()) + "/a.htm");
+    web.Retrieve();
+    ASSERT_TRUE(webtest::waitForEnd(web));
+    EXPECT_EQ(web.StatusText(), "200 OK");
+    EXPECT_EQ(own.entries(), std::vector<std::string>{"localhost|16777343"});
+    EXPECT_EQ(std::count_if(shared.begin(), shared.end(),
+                            [](const std::string& e) { return e.rfind("localhost|", 0) == 0; }),
+              0);
 }
 
 TEST(WebHostCache, CancelDuringLookupRaisesNothingMore) {

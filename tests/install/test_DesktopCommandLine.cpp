@@ -7,6 +7,7 @@
 
 #include "app/desktop/DesktopCommandLine.h"
 #include "platform/Dialogs.h"
+#include "testing/ScriptedDialogs.h"
 #include "ui/Wizard.h"
 #include "ui/wsmain.h"
 

@@ -5,6 +5,7 @@
 #include "mail/MailErrors.h"
 #include "mail/msmime.h"
 #include "mail/msmsg.h"
+#include "tests/support/RowName.h"
 
 namespace {
 
@@ -71,7 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"Jane", "From:     Jane <me@sender.test>"},
                       NameCase{"J. Doe", "From:     \"J. Doe\" <me@sender.test>"},
                       NameCase{"\"J. Doe\"", "From:     \"J. Doe\" <me@sender.test>"},
-                      NameCase{"J.\"D", "From:     J.\"D <me@sender.test>"}));
+                      NameCase{"J.\"D", "From:     J.\"D <me@sender.test>"}),
+    [](const auto& info) { return support::RowName(info.index, info.param.name); });
 
 TEST(MessageEncoding, AddressListsPutOneEntryPerLineAndNeverWriteBcc) {
     TmsMessage m = basicMessage();
@@ -265,6 +267,14 @@ INSTANTIATE_TEST_SUITE_P(
     MailBreaks, MessageBodyText,
     ::testing::Values(SplitCase{"", {}}, SplitCase{"a", {"a"}}, SplitCase{"a\r\n", {"a"}},
                       SplitCase{"a\r\n\r\n", {"a", ""}}, SplitCase{"a\rb\nc", {"a", "b", "c"}},
-                      SplitCase{"a\n\rb", {"a", "", "b"}}, SplitCase{"\r\nx", {"", "x"}}));
+                      SplitCase{"a\n\rb", {"a", "", "b"}}, SplitCase{"\r\nx", {"", "x"}}),
+    [](const auto& info) {
+        std::string shown;  // line breaks spelled out
+        for (char c : std::string_view(info.param.text))
+            shown += c == '\r'   ? std::string(" CR ")
+                     : c == '\n' ? std::string(" LF ")
+                                 : std::string(1, c);
+        return support::RowName(info.index, shown);
+    });
 
 }  // namespace

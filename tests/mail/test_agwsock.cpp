@@ -3,6 +3,7 @@
 #include "mail/MailStrings.h"
 #include "mail/agsocket.h"
 #include "platform/agwsock.h"
+#include "tests/support/RowName.h"
 
 namespace {
 
@@ -60,6 +61,7 @@ INSTANTIATE_TEST_SUITE_P(MailTable, NumberedErrorText,
                                            TextCase{5, "You have to connect to the server first"},
                                            TextCase{6, "MailMessage property must be assigned"},
                                            TextCase{10999, "Error #10999"},
-                                           TextCase{42, "Error #42"}));
+                                           TextCase{42, "Error #42"}),
+    [](const auto& info) { return support::RowName(info.index, std::to_string(info.param.code)); });
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "mail/form/fEmail.h"
 #include "platform/Dialogs.h"
 #include "platform/gui/Clipboard.h"
+#include "testing/ScriptedDialogs.h"
 #include "tests/support/DnsmasqServer.h"
 #include "tests/support/Peers.h"
 #include "tests/support/ScriptedServer.h"

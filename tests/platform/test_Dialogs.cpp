@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Dialogs.h"
+#include "testing/ScriptedDialogs.h"
 
 using namespace platform;
 

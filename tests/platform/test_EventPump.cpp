@@ -7,6 +7,7 @@
 #include "platform/EventPump.h"
 #include "platform/MessageReceiver.h"
 #include "platform/Timer.h"
+#include "testing/ManualClock.h"
 
 using namespace platform;
 

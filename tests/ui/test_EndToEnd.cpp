@@ -17,6 +17,7 @@
 #include "LeakCheck.h"
 #include "engine/wsmain.h"
 #include "platform/Dialogs.h"
+#include "testing/ScriptedDialogs.h"
 #include "tests/support/Peers.h"
 #include "ui/Animate.h"
 #include "ui/Authd.h"
@@ -132,7 +133,7 @@ private slots:
 
         QTest::mouseClick(form->btnFnlExit, Qt::LeftButton);
         QVERIFY(!form->isVisible());
-        QVERIFY(form->Engine().bHalted);
+        QVERIFY(form->Engine().Result().halted);
     }
 
     // A site behind Basic authorization: the credentials box appears once for

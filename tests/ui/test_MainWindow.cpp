@@ -26,6 +26,7 @@
 #include "engine/wsmain.h"
 #include "mail/form/fEmail.h"
 #include "platform/Dialogs.h"
+#include "testing/ScriptedDialogs.h"
 #include "ui/Animate.h"
 #include "ui/RuleEditor.h"
 #include "ui/Wizard.h"
@@ -76,7 +77,7 @@ struct Window {
     }
     std::vector<std::string> patterns() const {
         std::vector<std::string> result;
-        for (const auto& rule : form->Engine().AllowedFilesList) result.push_back(rule.pattern());
+        for (const auto& rule : form->Engine().Rules()) result.push_back(rule.pattern());
         return result;
     }
     QStringList items() const {
@@ -166,7 +167,7 @@ private slots:
         QVERIFY(w.form->optStayinDomain->isHidden());
         QVERIFY(w.form->btnFnlExit->isHidden());
         QVERIFY(w.form->aviEmail->isHidden());
-        QCOMPARE(w.form->Engine().sTextTypes,
+        QCOMPARE(w.form->Engine().TextTypes(),
                  std::string("*.txt,*.htm,*.html,*.shtml,*.shtm,*.asp,"));
     }
 
@@ -208,7 +209,7 @@ private slots:
         QCOMPARE(w.page(), w.form->WizardPage4);
         w.back();
         QCOMPARE(w.page(), w.form->WizardPage3);
-        QVERIFY(w.form->Engine().AllowedFilesList.empty());
+        QVERIFY(w.form->Engine().Rules().empty());
         QCOMPARE(w.items().size(), 0);
     }
 
@@ -247,7 +248,7 @@ private slots:
         for (const auto& text : w.messages()) shown << QString::fromStdString(text);
         QCOMPARE(shown, expected);
         QCOMPARE(w.page(), expected.isEmpty() ? w.form->WizardPage3 : w.form->WizardPage2);
-        if (expected.isEmpty()) QVERIFY(w.form->Engine().iDiskFree > 0);
+        if (expected.isEmpty()) QVERIFY(w.form->Engine().DiskFree() > 0);
     }
 
     // A save folder that cannot be created or take files is refused on page 2,
@@ -350,7 +351,7 @@ private slots:
         for (const auto& p : w.patterns()) got << QString::fromStdString(p);
         QCOMPARE(got, patterns);
         QCOMPARE(w.items(), patterns);
-        if (kind >= 0) QCOMPARE(int(w.form->Engine().AllowedFilesList.front().iFileKind), kind);
+        if (kind >= 0) QCOMPARE(int(w.form->Engine().Rules().front().iFileKind), kind);
     }
 
     void everythingKeepsTextAndGraphicsChecked() {
@@ -567,7 +568,7 @@ private slots:
         w.next();
         w.form->Wizard1->Button(wbCancel)->click();
         QVERIFY(!w.form->isVisible());
-        QVERIFY(w.form->Engine().bStop);
+        QVERIFY(w.form->Engine().StopRequested());
         QVERIFY(w.form->Wizard1->ButtonsEnabled() == TWizardButtons());
     }
 
@@ -576,7 +577,7 @@ private slots:
         w.form->TransferBusy = [] { return true; };
         w.form->Wizard1->Button(wbCancel)->click();
         QVERIFY(w.form->isVisible());
-        QVERIFY(w.form->Engine().bStop);
+        QVERIFY(w.form->Engine().StopRequested());
         QVERIFY(!w.form->Wizard1->Button(wbNext)->isEnabled());
     }
 
@@ -659,7 +660,7 @@ private slots:
         QTest::mouseClick(w.form->aviEmail, Qt::MiddleButton);
         QCOMPARE(emails, 2);
         w.form->btnFnlExit->click();
-        QVERIFY(w.form->Engine().bHalted);
+        QVERIFY(w.form->Engine().Result().halted);
         QVERIFY(!w.form->isVisible());
     }
 
@@ -696,7 +697,7 @@ private slots:
         w.form->btnStop->click();
         QCOMPARE(w.messages().back(),
                  std::string("Please wait while the Harvex halts downloading..."));
-        QVERIFY(w.form->Engine().bStop);
+        QVERIFY(w.form->Engine().StopRequested());
         QVERIFY(!w.form->btnStop->isEnabled());
     }
 

@@ -9,6 +9,7 @@
 
 #include "LeakCheck.h"
 #include "platform/Dialogs.h"
+#include "testing/ScriptedDialogs.h"
 #include "ui/RuleEditor.h"
 #include "ui/corvedit.h"
 

@@ -1,4 +1,4 @@
-#include "engine/PlainJobView.h"
+#include "testing/PlainJobView.h"
 
 namespace engine {
 
@@ -36,6 +36,15 @@ std::string PlainJobView::logText() const {
         text += "\r\n";
     }
     return text;
+}
+
+bool PlainJobView::AskCredentials(const std::string& realm, const std::string& host,
+                                  std::string& user, std::string& password) {
+    credentialRequests.push_back({realm, host});
+    if (!credentials) return false;
+    user = credentials->first;
+    password = credentials->second;
+    return true;
 }
 
 }  // namespace engine

@@ -1,16 +1,18 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/JobView.h"
-#include "platform/Dialogs.h"
+#include "testing/ScriptedDialogs.h"
 
 namespace engine {
 
 // The job view without windows: settings are plain fields (defaults as the wizard
 // starts), and everything the engine shows is recorded for inspection. Used by
-// tests and by front ends without widgets.
+// tests and benchmarks; the programs never link it.
 class PlainJobView final : public TJobView {
 public:
     // Settings, as the wizard's controls hold them initially.
@@ -44,6 +46,14 @@ public:
 
     platform::ScriptedDialogs dialogs;
 
+    // Credentials: every request is recorded; answered while an answer is set.
+    struct CredentialRequest {
+        std::string realm;
+        std::string host;
+    };
+    std::vector<CredentialRequest> credentialRequests;
+    std::optional<std::pair<std::string, std::string>> credentials;  // user, password
+
     std::string StartURL() const override { return startURL; }
     std::string SaveDirectory() const override { return saveDirectory; }
     void SetSaveDirectory(const std::string& directory) override { saveDirectory = directory; }
@@ -72,6 +82,8 @@ public:
     void LoopFinished() override;
     void ShowFinishedControls() override { finishedControlsShown = true; }
     platform::Dialogs& Dialogs() override { return dialogs; }
+    bool AskCredentials(const std::string& realm, const std::string& host, std::string& user,
+                        std::string& password) override;
 
     // The pane's text as "downloads.log" holds it: every line followed by CR LF.
     std::string logText() const;

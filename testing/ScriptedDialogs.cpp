@@ -1,9 +1,9 @@
-#include "platform/Dialogs.h"
+#include "testing/ScriptedDialogs.h"
 
 namespace platform {
 
-DialogResult ScriptedDialogs::messageBox(const std::string& caption, const std::string& text, DialogKind kind,
-                                         DialogButtons buttons) {
+DialogResult ScriptedDialogs::messageBox(const std::string& caption, const std::string& text,
+                                         DialogKind kind, DialogButtons buttons) {
     calls.push_back({Call::Type::Message, caption, text, kind, buttons, {}});
     if (!messageAnswers.empty()) {
         DialogResult answer = messageAnswers.front();
@@ -15,7 +15,8 @@ DialogResult ScriptedDialogs::messageBox(const std::string& caption, const std::
     return DialogResult::None;
 }
 
-std::optional<std::string> ScriptedDialogs::inputBox(const std::string& caption, const std::string& prompt,
+std::optional<std::string> ScriptedDialogs::inputBox(const std::string& caption,
+                                                     const std::string& prompt,
                                                      const std::string& defaultValue) {
     calls.push_back({Call::Type::Input, caption, prompt, DialogKind::Plain, 0, defaultValue});
     if (!inputAnswers.empty()) {
@@ -26,7 +27,8 @@ std::optional<std::string> ScriptedDialogs::inputBox(const std::string& caption,
     return defaultValue;
 }
 
-std::optional<std::string> ScriptedDialogs::browseFolder(const std::string& title, const std::string& startFolder) {
+std::optional<std::string> ScriptedDialogs::browseFolder(const std::string& title,
+                                                         const std::string& startFolder) {
     calls.push_back({Call::Type::Browse, {}, title, DialogKind::Plain, 0, startFolder});
     if (!browseAnswers.empty()) {
         auto answer = browseAnswers.front();

@@ -1,0 +1,51 @@
+#pragma once
+
+// Byte-text rules and constants that the units of TWeb share. Not for users
+// of the component: they include http/Web.h.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace http {
+
+// One socket read takes this much; the blocks handed to OnDataAvailable are
+// still at most BufferSize - 1 bytes. Large reads keep the event loop out of
+// the way of a fast transfer, and the store file gets one write per read.
+constexpr std::size_t kReadChunk = 256 * 1024;
+constexpr int kMaxPort = 65535;
+constexpr const char* kUnsupportedScheme = "Unsupported authentication scheme";
+
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+inline int digitAt(const std::string& s, std::size_t i) {
+    return i < s.size() && isDigit(s[i]) ? s[i] - '0' : 0;
+}
+
+// A whole decimal number; 0 for anything else (a hostile or broken header must
+// not stop the transfer).
+std::int64_t wholeNumber(const std::string& s);
+
+// Without the spaces at its start.
+std::string leftTrimmedBlanks(const std::string& s);
+
+// "http:/host" (one slash) is read as "http://host".
+std::string withTwoSlashes(const std::string& text);
+
+// The current time as an HTTP date (RFC 7231, section 7.1.1.1).
+std::string httpDateNow();
+
+// A URL taken from a page may hold control characters; sent as they are, a
+// CR LF would end the request line early and let the page write request
+// headers of its own. They travel percent-encoded (RFC 3986, 2.1).
+std::string requestTarget(const std::string& text);
+
+// Tells whether the retrieval moved on (Cancel, a new Retrieve) while a
+// handler ran: what the handler's caller was about to do no longer applies.
+struct GenerationWatch {
+    const std::uintptr_t& current;
+    std::uintptr_t start;
+    bool changed() const { return current != start; }
+};
+
+}  // namespace http
