@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/ByteText.h"
+
 namespace engine {
 
 namespace {
@@ -43,24 +45,6 @@ bool startsWithCaseBlind(std::string_view text, std::size_t at, std::string_view
         if (c != lowerWord[i]) return false;
     }
     return true;
-}
-
-void appendUtf8(std::string& out, std::uint32_t codePoint) {
-    if (codePoint < 0x80) {
-        out += static_cast<char>(codePoint);
-    } else if (codePoint < 0x800) {
-        out += static_cast<char>(0xC0 | (codePoint >> 6));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else if (codePoint < 0x10000) {
-        out += static_cast<char>(0xE0 | (codePoint >> 12));
-        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (codePoint >> 18));
-        out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    }
 }
 
 // Past a line break at at; CR LF counts as one.
@@ -280,7 +264,7 @@ std::string DecodeCssEscapes(std::string_view text) {
         if (codePoint == 0 || codePoint > kMaxCodePoint ||
             (codePoint >= 0xD800 && codePoint <= 0xDFFF))
             codePoint = kReplacementCharacter;
-        appendUtf8(out, codePoint);
+        platform::AppendUtf8(out, codePoint);
         i = afterEscape(text, i);
     }
     return out;

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/ByteText.h"
+
 namespace engine {
 
 namespace {
@@ -28,24 +30,6 @@ constexpr std::array<NamedReference, 5> kNamedReferences = {{
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-void appendUtf8(std::string& out, std::uint32_t codePoint) {
-    if (codePoint < 0x80) {
-        out += static_cast<char>(codePoint);
-    } else if (codePoint < 0x800) {
-        out += static_cast<char>(0xC0 | (codePoint >> 6));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else if (codePoint < 0x10000) {
-        out += static_cast<char>(0xE0 | (codePoint >> 12));
-        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (codePoint >> 18));
-        out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    }
-}
 
 // A reference at raw[at] (the "&"): its length and decoded text, or length 0.
 std::size_t readReference(std::string_view raw, std::size_t at, std::string& decoded) {
@@ -80,7 +64,7 @@ std::size_t readReference(std::string_view raw, std::size_t at, std::string& dec
     if (codePoint == 0 || codePoint > kMaxCodePoint || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
         codePoint = kReplacementCharacter;
     decoded.clear();
-    appendUtf8(decoded, codePoint);
+    platform::AppendUtf8(decoded, codePoint);
     return 1 + i + 1;
 }
 

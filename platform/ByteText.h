@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,9 @@ bool LessCaseBlind(std::string_view a, std::string_view b);
 std::string Trimmed(std::string_view text);
 // Without the spaces and tabs at both ends.
 std::string TrimmedBlanks(std::string_view text);
+
+// Appends the UTF-8 bytes of a code point (CSS and HTML escapes decode to it).
+void AppendUtf8(std::string& out, std::uint32_t codePoint);
 
 // Standard base64 with padding.
 std::string Base64(std::string_view bytes);
