@@ -15,6 +15,8 @@ namespace platform {
 namespace {
 
 constexpr int kReadChunk = 16 * 1024;
+// Hosts whose last session is kept; a crawl rarely talks to more at once.
+constexpr std::size_t kMaxKeptSessions = 256;
 
 // "[::1]" names the same address as "::1"; OpenSSL wants the bare form.
 std::string withoutBrackets(std::string_view host) {
@@ -116,6 +118,8 @@ std::shared_ptr<TlsContext> TlsContext::create(const TlsSettings& settings, std:
     // The chain is still verified and its result kept; the handshake goes on
     // so that the caller decides (a command line fails, a window asks).
     SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
+    SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_sess_set_new_cb(ctx, &TlsContext::onNewSession);
     if (settings.check == TlsCheck::DoNotCheck) return context;
     if (settings.caFile.empty()) {
         SSL_CTX_set_default_verify_paths(ctx);
@@ -127,7 +131,46 @@ std::shared_ptr<TlsContext> TlsContext::create(const TlsSettings& settings, std:
     return context;
 }
 
-TlsContext::~TlsContext() { SSL_CTX_free(ctx_); }
+TlsContext::~TlsContext() {
+    for (auto& [host, session] : sessions_) SSL_SESSION_free(session);
+    SSL_CTX_free(ctx_);
+}
+
+int TlsContext::onNewSession(SSL* ssl, SSL_SESSION* session) {
+    auto* owner = static_cast<TlsSession*>(SSL_get_app_data(ssl));
+    if (!owner || !SSL_SESSION_is_resumable(session)) return 0;
+    owner->context_->keepSession(owner->host_, session);
+    return 1;  // the reference is ours now
+}
+
+void TlsContext::keepSession(const std::string& host, SSL_SESSION* session) {
+    std::lock_guard<std::mutex> guard(sessionsLock_);
+    auto found = sessions_.find(host);
+    if (found != sessions_.end()) {
+        SSL_SESSION_free(found->second);
+        found->second = session;
+        return;
+    }
+    if (sessions_.size() >= kMaxKeptSessions) {
+        SSL_SESSION_free(sessions_.begin()->second);
+        sessions_.erase(sessions_.begin());
+    }
+    sessions_.emplace(host, session);
+}
+
+SSL_SESSION* TlsContext::takeSessionFor(const std::string& host) {
+    std::lock_guard<std::mutex> guard(sessionsLock_);
+    auto found = sessions_.find(host);
+    if (found == sessions_.end()) return nullptr;
+    // OpenSSL marks a session unusable when its connection broke off.
+    if (!SSL_SESSION_is_resumable(found->second)) {
+        SSL_SESSION_free(found->second);
+        sessions_.erase(found);
+        return nullptr;
+    }
+    SSL_SESSION_up_ref(found->second);
+    return found->second;
+}
 
 TlsSession::TlsSession(std::shared_ptr<TlsContext> context, std::string host)
     : context_(std::move(context)), host_(withoutBrackets(host)) {
@@ -145,10 +188,15 @@ TlsSession::TlsSession(std::shared_ptr<TlsContext> context, std::string host)
     BIO_set_mem_eof_return(in_, -1);
     SSL_set_bio(ssl_, in_, out_);
     SSL_set_connect_state(ssl_);
+    SSL_set_app_data(ssl_, this);
 
     const bool address = isAddressLiteral(host_);
     // RFC 6066: SNI carries DNS names only, never addresses.
     if (!address && !host_.empty()) SSL_set_tlsext_host_name(ssl_, host_.c_str());
+    if (SSL_SESSION* earlier = context_->takeSessionFor(host_)) {
+        SSL_set_session(ssl_, earlier);
+        SSL_SESSION_free(earlier);
+    }
     if (context_->settings().check == TlsCheck::DoNotCheck) return;
     X509_VERIFY_PARAM* param = SSL_get0_param(ssl_);
     const int ok =
@@ -158,7 +206,15 @@ TlsSession::TlsSession(std::shared_ptr<TlsContext> context, std::string host)
     if (ok != 1 || host_.empty()) fail("the host name \"" + host_ + "\" cannot be checked");
 }
 
-TlsSession::~TlsSession() { SSL_free(ssl_); }  // frees both buffers
+TlsSession::~TlsSession() {
+    // OpenSSL forgets the session of a connection that did not end with a
+    // close_notify sent (RFC 5246 section 7.2.1). One the server ended cleanly
+    // is as sound as one we closed, so it stays offered for the next
+    // connection; a truncated one is forgotten.
+    if (ssl_ && closure_ == Closure::Clean)
+        SSL_set_shutdown(ssl_, SSL_get_shutdown(ssl_) | SSL_SENT_SHUTDOWN);
+    SSL_free(ssl_);  // frees both buffers
+}
 
 void TlsSession::feed(const char* data, std::size_t size) {
     if (!in_ || size == 0) return;
@@ -235,6 +291,10 @@ void TlsSession::failFromOpenSsl(int sslError) {
 
 std::string TlsSession::protocolVersion() const {
     return handshake_ == Handshake::Done ? SSL_get_version(ssl_) : "";
+}
+
+bool TlsSession::resumed() const {
+    return handshake_ == Handshake::Done && SSL_session_reused(ssl_) == 1;
 }
 
 bool TlsSession::write(std::string_view plaintext) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -9,6 +11,7 @@
 struct ssl_ctx_st;
 struct ssl_st;
 struct bio_st;
+struct ssl_session_st;
 
 // A TLS client session that never touches a socket: ciphertext goes in and out
 // through memory buffers, so a non-blocking state machine can drive it from its
@@ -41,8 +44,16 @@ public:
 private:
     friend class TlsSession;
     TlsContext() = default;
+    // The last session each host gave us, offered again on the next connection
+    // so a crawl saves the full handshake (RFC 8446 section 2.2, RFC 5077).
+    void keepSession(const std::string& host, ::ssl_session_st* session);
+    ::ssl_session_st* takeSessionFor(const std::string& host);  // a reference, or null
+    static int onNewSession(::ssl_st* ssl, ::ssl_session_st* session);
+
     ::ssl_ctx_st* ctx_ = nullptr;
     TlsSettings settings_;
+    std::mutex sessionsLock_;
+    std::map<std::string, ::ssl_session_st*> sessions_;
 };
 
 // What became of the server's certificate once the handshake is done.
@@ -99,6 +110,8 @@ public:
     const std::string& peerIssuer() const { return peerIssuer_; }
     // "TLSv1.3" and the like.
     std::string protocolVersion() const;
+    // Whether the handshake resumed an earlier session with this host.
+    bool resumed() const;
 
     // --- application data (after the handshake is Done)
     // Encrypts plaintext; false when the session cannot carry it (not done,
@@ -111,6 +124,7 @@ public:
     Closure closure() const { return closure_; }
 
 private:
+    friend class TlsContext;
     void decideCertificate();
     void fail(std::string reason);
     void failFromOpenSsl(int sslError);

@@ -437,3 +437,84 @@ TEST_F(TlsSessionTest, OwnCloseQueuesCloseNotifyAndEndsWriting) {
     EXPECT_TRUE(alert[0] == '\x15' || alert[0] == '\x17') << int(alert[0]);
     EXPECT_FALSE(session.write("more"));
 }
+
+// --- session resumption: a second connection to the same host skips the full
+// handshake, yet reports the certificate as the first one judged it
+
+struct ResumptionRow {
+    std::string name;
+    Certificate served;
+    std::string secondHost;
+    bool resumed;
+    TlsCertificate certificate;
+    std::string problem;
+};
+
+class Resumption : public TlsSessionTest, public ::testing::WithParamInterface<ResumptionRow> {};
+
+TEST_P(Resumption, SecondConnectionResumesOnlyWithTheSameHost) {
+    const ResumptionRow& row = GetParam();
+    testsupport::HttpsNginxServer nginx(kit(), row.served);
+    ASSERT_TRUE(nginx.start()) << nginx.error();
+    nginx.put("page.html", kPage);
+    const auto context = contextFor(TlsCheck::Verify, true);
+    {
+        LoopbackConnection first(nginx.port());
+        TlsSession session(context, "localhost");
+        ASSERT_EQ(first.handshake(session), TlsSession::Handshake::Done) << session.failure();
+        EXPECT_FALSE(session.resumed());
+        // TLS 1.3 sends its session ticket after the handshake: read the answer.
+        EXPECT_EQ(bodyOf(first.exchange(session, get("/page.html", "localhost"))), kPage);
+    }
+    LoopbackConnection second(nginx.port());
+    TlsSession session(context, row.secondHost);
+    ASSERT_EQ(second.handshake(session), TlsSession::Handshake::Done) << session.failure();
+    EXPECT_EQ(session.resumed(), row.resumed);
+    EXPECT_EQ(session.certificate(), row.certificate);
+    EXPECT_EQ(session.certificateProblem(), row.problem);
+    EXPECT_EQ(session.peerSubject(), "CN=localhost");
+    EXPECT_EQ(bodyOf(second.exchange(session, get("/page.html", row.secondHost))), kPage);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hosts, Resumption,
+    ::testing::Values(ResumptionRow{"same_host_trusted", Certificate::Good, "localhost", true,
+                                    TlsCertificate::Trusted, ""},
+                      ResumptionRow{"same_host_still_expired", Certificate::Expired, "localhost",
+                                    true, TlsCertificate::Rejected, "certificate has expired"},
+                      ResumptionRow{"other_host_full_handshake", Certificate::Good, "127.0.0.1",
+                                    false, TlsCertificate::Trusted, ""}),
+    [](const auto& info) { return info.param.name; });
+
+class ResumptionAfterEnd : public TlsSessionTest,
+                           public ::testing::WithParamInterface<ClosureRow> {};
+
+TEST_P(ResumptionAfterEnd, OnlyACleanlyEndedSessionIsOfferedAgain) {
+    const ClosureRow& row = GetParam();
+    testsupport::TlsScriptedServer server(kit());
+    server.send("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n0123");
+    if (row.cut)
+        server.cut();
+    else
+        server.close();
+    ASSERT_TRUE(server.start()) << server.error();
+    const auto context = contextFor(TlsCheck::Verify, true);
+    {
+        LoopbackConnection first(server.port());
+        TlsSession session(context, "localhost");
+        ASSERT_EQ(first.handshake(session), TlsSession::Handshake::Done) << session.failure();
+        first.exchange(session, get("/", "localhost"));
+        ASSERT_EQ(session.closure(), row.closure);
+    }
+    LoopbackConnection second(server.port());
+    TlsSession session(context, "localhost");
+    ASSERT_EQ(second.handshake(session), TlsSession::Handshake::Done) << session.failure();
+    EXPECT_EQ(session.resumed(), !row.cut);
+    EXPECT_EQ(session.certificate(), TlsCertificate::Trusted);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, ResumptionAfterEnd,
+    ::testing::Values(ClosureRow{"close_notify", false, TlsSession::Closure::Clean},
+                      ClosureRow{"cut_without_close_notify", true, TlsSession::Closure::Truncated}),
+    [](const auto& info) { return info.param.name; });
