@@ -348,6 +348,8 @@ std::int64_t TWeb::receiveBytes(char* buffer, std::size_t size) {
     return socket_->receive(buffer, size);
 }
 
+bool TWeb::inputWaiting() const { return socket_ && socket_->pendingBytes() > 0; }
+
 void TWeb::writeRequest() {
     static const char* kMethodWords[] = {"GET", "HEAD", "PUT", "POST", "DELETE", "LINK", "UNLINK"};
     RequestFields fields;
@@ -504,7 +506,7 @@ void TWeb::parseHeader() {
 void TWeb::onClose() {
     const std::uintptr_t attempt = attempt_;
     const bool notModified = statusClass_ == 3 && statusDetail_ == 4;
-    while (socket_ && socket_->pendingBytes() > 0) {
+    while (inputWaiting()) {
         std::int64_t before = bytesReceived_;
         readBlock();
         if (attempt != attempt_) return;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "http/ResponseHead.h"
@@ -282,10 +283,11 @@ private:
     void connectFinished(int error);
     void connectionEvent(int event, int error);
     void writeRequest();
-    // Every byte TWeb sends or receives passes these two: a layer between the
-    // socket and the HTTP text (TLS) wraps them and nothing else.
+    // Every byte TWeb sends or receives passes these three: a layer between
+    // the socket and the HTTP text (TLS) wraps them and nothing else.
     bool sendBytes(const std::string& bytes);
     std::int64_t receiveBytes(char* buffer, std::size_t size);
+    bool inputWaiting() const;
     void readBlock();
     void processBlock(char* data, std::size_t size);
     void deliverBody(char* data, std::size_t size);
