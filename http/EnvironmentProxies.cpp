@@ -263,12 +263,14 @@ bool NoProxyList::parse(const std::string& text, std::string& error) {
         }
         if (!splitHostPort(withoutBits, host, portText, hadPort)) {
             error = "the brackets do not close: " + item;
+            entries_.clear();
             return false;
         }
         if (hadPort) {
             entry.port = portNumber(portText);
             if (entry.port == 0) {
                 error = "the port must be a number from 1 to 65535: " + item;
+                entries_.clear();
                 return false;
             }
         }
@@ -281,6 +283,7 @@ bool NoProxyList::parse(const std::string& text, std::string& error) {
             const int bits = isDigits(bitsText) && bitsText.size() <= 3 ? std::stoi(bitsText) : -1;
             if (!address || bits < 0 || bits > width) {
                 error = "not a network (address/bits): " + item;
+                entries_.clear();
                 return false;
             }
             entry.kind = NoProxyEntry::Kind::Network;
@@ -291,6 +294,7 @@ bool NoProxyList::parse(const std::string& text, std::string& error) {
             entry.kind = NoProxyEntry::Kind::Domain;
         } else {
             error = "not a host name, address or network: " + item;
+            entries_.clear();
             return false;
         }
         entry.name = host;
@@ -308,6 +312,8 @@ bool NoProxyList::matches(const std::string& rawHost, int port) const {
             case NoProxyEntry::Kind::Everything:
                 return true;
             case NoProxyEntry::Kind::Domain:
+                // "0.1" names no domain of the address 10.0.0.1.
+                if (address) break;
                 if (host == entry.name) return true;
                 if (host.size() > entry.name.size() &&
                     host.compare(host.size() - entry.name.size(), entry.name.size(),
@@ -362,6 +368,7 @@ bool EnvironmentProxies::read(const ProxyVariables& variables, std::string& erro
         auto proxy = ParseProxyValue(*value, reason);
         if (!proxy) {
             error = name + " is not a proxy address (" + reason + "): " + *value;
+            *this = EnvironmentProxies();
             return false;
         }
         (std::string(lower) == "http_proxy" ? http_ : https_) = proxy;
@@ -370,6 +377,7 @@ bool EnvironmentProxies::read(const ProxyVariables& variables, std::string& erro
         std::string reason;
         if (!noProxy_.parse(*value, reason)) {
             error = name + " has an entry that is not a host (" + reason + "): " + *value;
+            *this = EnvironmentProxies();
             return false;
         }
     }

@@ -44,7 +44,7 @@ public:
     // that domain and its subdomains; an IP address takes that address,
     // "10.0.0.0/8" a network; ":port" after any entry limits it to that port.
     // False with the reason in error when an entry is none of these.
-    bool parse(const std::string& text, std::string& error);
+    bool parse(const std::string& text, std::string& error);  // empty after a failure
 
     bool matches(const std::string& host, int port) const;
     bool empty() const { return entries_.empty(); }
@@ -70,7 +70,8 @@ public:
     // form, and an upper-case HTTP_PROXY may have been put there by a CGI
     // server from a client's "Proxy:" header. A variable set to nothing
     // means no proxy (and hides its upper-case form).
-    // False with a message naming the variable when a value is malformed.
+    // False with a message naming the variable, and no proxies at all, when
+    // a value is malformed.
     bool read(const ProxyVariables& variables, std::string& error);
 
     // The proxy a request to scheme://host:port goes through, or none:

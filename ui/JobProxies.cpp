@@ -11,10 +11,15 @@ std::string JobProxiesWarning(const std::string& reason) {
            ".\n\nThis copy connects to the servers directly.";
 }
 
-http::EnvironmentProxies JobProxies(platform::Dialogs& dialogs) {
+http::ProxyVariables ProcessProxyVariables() {
     http::ProxyVariables variables;
     for (const std::string& name : http::ProxyVariableNames())
         if (const char* value = std::getenv(name.c_str())) variables[name] = value;
+    return variables;
+}
+
+http::EnvironmentProxies JobProxies(const http::ProxyVariables& variables,
+                                    platform::Dialogs& dialogs) {
     http::EnvironmentProxies proxies;
     if (std::string reason; !proxies.read(variables, reason)) {
         dialogs.messageBox("Harvex", JobProxiesWarning(reason), platform::DialogKind::Warning,

@@ -513,7 +513,7 @@ void TFormHVXLoader::Wizard1Finish() {
 }
 
 void TFormHVXLoader::SetUpObjectLists() {
-    engine_->UseProxies(ui::JobProxies(Dialogs()));
+    engine_->UseProxies(JobProxies(ProcessProxyVariables(), Dialogs()));
     jobRunning_ = true;
     if (JobRunner)
         JobRunner(*engine_);
