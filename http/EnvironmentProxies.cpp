@@ -27,8 +27,8 @@ int portNumber(const std::string& text) {
 }
 
 bool isHostNameChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_';
 }
 
 bool isHostName(const std::string& text) {
@@ -191,8 +191,7 @@ std::optional<ProxyAddress> ParseProxyValue(const std::string& value, std::strin
     if (const auto scheme = text.find("://"); scheme != std::string::npos) {
         const std::string name = platform::LowerCase(text.substr(0, scheme));
         if (name != "http") {
-            error = "proxies are reached over http:// only, not " + text.substr(0, scheme) +
-                    "://";
+            error = "proxies are reached over http:// only, not " + text.substr(0, scheme) + "://";
             return std::nullopt;
         }
         text = text.substr(scheme + 3);
@@ -316,8 +315,8 @@ bool NoProxyList::matches(const std::string& rawHost, int port) const {
                 if (address) break;
                 if (host == entry.name) return true;
                 if (host.size() > entry.name.size() &&
-                    host.compare(host.size() - entry.name.size(), entry.name.size(),
-                                 entry.name) == 0 &&
+                    host.compare(host.size() - entry.name.size(), entry.name.size(), entry.name) ==
+                        0 &&
                     host[host.size() - entry.name.size() - 1] == '.')
                     return true;
                 break;
@@ -325,8 +324,8 @@ bool NoProxyList::matches(const std::string& rawHost, int port) const {
             case NoProxyEntry::Kind::Network: {
                 const auto wanted = addressBits(entry.name);
                 if (!address || !wanted || address->second != wanted->second) break;
-                const int bits = entry.kind == NoProxyEntry::Kind::Address ? wanted->second
-                                                                           : entry.prefixBits;
+                const int bits =
+                    entry.kind == NoProxyEntry::Kind::Address ? wanted->second : entry.prefixBits;
                 if (samePrefix(address->first, wanted->first, bits)) return true;
                 break;
             }
@@ -336,8 +335,8 @@ bool NoProxyList::matches(const std::string& rawHost, int port) const {
 }
 
 const std::vector<std::string>& ProxyVariableNames() {
-    static const std::vector<std::string> names = {"http_proxy", "HTTP_PROXY", "https_proxy",
-                                                   "HTTPS_PROXY", "no_proxy", "NO_PROXY"};
+    static const std::vector<std::string> names = {"http_proxy",  "HTTP_PROXY", "https_proxy",
+                                                   "HTTPS_PROXY", "no_proxy",   "NO_PROXY"};
     return names;
 }
 

@@ -31,8 +31,8 @@ std::optional<ProxyAddress> ParseProxyValue(const std::string& text, std::string
 struct NoProxyEntry {
     enum class Kind { Everything, Domain, Address, Network };
     Kind kind = Kind::Domain;
-    std::string name;  // lower case, without a leading dot; an address without brackets
-    int port = 0;      // 0: every port
+    std::string name;    // lower case, without a leading dot; an address without brackets
+    int port = 0;        // 0: every port
     int prefixBits = 0;  // Network: the leading bits that must agree
 };
 

@@ -49,16 +49,17 @@ TunnelReply ReadTunnelReply(const std::string& received) {
         return refused("proxy answered CONNECT with something other than HTTP: " +
                        platform::Trimmed(statusLine.substr(0, 80)));
     if (headEnd == std::string::npos) {
-        if (received.size() > kMaxReplyHead)
-            return refused("proxy's reply to CONNECT has no end");
+        if (received.size() > kMaxReplyHead) return refused("proxy's reply to CONNECT has no end");
         return {};
     }
     // "HTTP/1.x 200 Connection established"
     const auto space = statusLine.find(' ');
-    const std::string afterVersion =
-        space == std::string::npos ? std::string() : platform::Trimmed(statusLine.substr(space + 1));
+    const std::string afterVersion = space == std::string::npos
+                                         ? std::string()
+                                         : platform::Trimmed(statusLine.substr(space + 1));
     const std::string code = afterVersion.substr(0, 3);
-    const bool numeric = code.size() == 3 && code.find_first_not_of("0123456789") == std::string::npos &&
+    const bool numeric = code.size() == 3 &&
+                         code.find_first_not_of("0123456789") == std::string::npos &&
                          (afterVersion.size() == 3 || afterVersion[3] == ' ');
     if (!numeric)
         return refused("proxy's reply to CONNECT has no status: " + platform::Trimmed(statusLine));
@@ -68,8 +69,7 @@ TunnelReply ReadTunnelReply(const std::string& received) {
         reply.rest = received.substr(restStart);
         return reply;
     }
-    if (code == "407")
-        return refused("proxy wants credentials for the tunnel: " + afterVersion);
+    if (code == "407") return refused("proxy wants credentials for the tunnel: " + afterVersion);
     return refused("proxy refused the tunnel: " + afterVersion);
 }
 

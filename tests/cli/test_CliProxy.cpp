@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QDir>
 #include <QTemporaryDir>
 #include <map>
 #include <string>
@@ -105,10 +105,9 @@ TEST_F(CliProxy, HttpProxyCarriesEveryRequest) {
     // A fresh folder per test, so the log lines are told apart by the file name.
     nginx->put("via/index.html", "<a href=\"p.html\">p</a>");
     nginx->put("via/p.html", "proxied page");
-    const CliRun run = runCli({QString::fromStdString(nginx->baseUrl() + "/via/"),
-                               QString::fromStdString(save)},
-                              {{"http_proxy", "http://127.0.0.1:" +
-                                                  std::to_string(proxy->port()) + "/"}});
+    const CliRun run =
+        runCli({QString::fromStdString(nginx->baseUrl() + "/via/"), QString::fromStdString(save)},
+               {{"http_proxy", "http://127.0.0.1:" + std::to_string(proxy->port()) + "/"}});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(testsupport::readFile(save + "/via/p.html"), "proxied page");
     EXPECT_TRUE(proxied("/via/index.html")) << proxy->log();
@@ -146,27 +145,43 @@ TEST_P(CliProxyChoice, CopiesTheSiteTheWayTheEnvironmentSays) {
 INSTANTIATE_TEST_SUITE_P(
     Table, CliProxyChoice,
     ::testing::Values(
-        ProxyRow{"UpperCaseHttpProxy", {{"HTTP_PROXY", "127.0.0.1:{proxy}"}}, false, "upper",
-                 true},
+        ProxyRow{"UpperCaseHttpProxy", {{"HTTP_PROXY", "127.0.0.1:{proxy}"}}, false, "upper", true},
         ProxyRow{"LowerCaseBeforeUpperCase",
                  {{"http_proxy", "127.0.0.1:{proxy}"}, {"HTTP_PROXY", "127.0.0.1:{dead}"}},
-                 false, "lower", true},
+                 false,
+                 "lower",
+                 true},
         // The proxy named here is not running: only a bypass can succeed.
         ProxyRow{"NoProxyAddressBypasses",
                  {{"http_proxy", "http://127.0.0.1:{dead}/"}, {"no_proxy", "localhost,127.0.0.1"}},
-                 false, "bypass", false},
-        ProxyRow{"NoProxyStarBypasses", {{"http_proxy", "127.0.0.1:{proxy}"}, {"no_proxy", "*"}},
-                 false, "star", false},
+                 false,
+                 "bypass",
+                 false},
+        ProxyRow{"NoProxyStarBypasses",
+                 {{"http_proxy", "127.0.0.1:{proxy}"}, {"no_proxy", "*"}},
+                 false,
+                 "star",
+                 false},
         ProxyRow{"NoProxyOtherHostKeepsTheProxy",
                  {{"http_proxy", "127.0.0.1:{proxy}"}, {"no_proxy", "example.com,10.0.0.0/8"}},
-                 false, "other", true},
+                 false,
+                 "other",
+                 true},
         ProxyRow{"NoProxyOptionIgnoresTheVariables",
-                 {{"http_proxy", "127.0.0.1:{proxy}"}}, true, "option", false},
+                 {{"http_proxy", "127.0.0.1:{proxy}"}},
+                 true,
+                 "option",
+                 false},
         ProxyRow{"NoProxyOptionIgnoresMalformedValues",
-                 {{"http_proxy", "http://127.0.0.1:99999/"}, {"no_proxy", "a b"}}, true,
-                 "malformedignored", false},
+                 {{"http_proxy", "http://127.0.0.1:99999/"}, {"no_proxy", "a b"}},
+                 true,
+                 "malformedignored",
+                 false},
         ProxyRow{"HttpsProxyAloneLeavesHttpStraight",
-                 {{"https_proxy", "127.0.0.1:{dead}"}}, false, "httpsonly", false}),
+                 {{"https_proxy", "127.0.0.1:{dead}"}},
+                 false,
+                 "httpsonly",
+                 false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct MalformedRow {
@@ -193,7 +208,8 @@ INSTANTIATE_TEST_SUITE_P(
                      {{"http_proxy", "http://127.0.0.1:99999/"}},
                      "http_proxy is not a proxy address (the proxy port must be a number from 1 "
                      "to 65535: 99999): http://127.0.0.1:99999/"},
-        MalformedRow{"SocksScheme", {{"HTTP_PROXY", "socks5://127.0.0.1:1080"}},
+        MalformedRow{"SocksScheme",
+                     {{"HTTP_PROXY", "socks5://127.0.0.1:1080"}},
                      "HTTP_PROXY is not a proxy address (proxies are reached over http:// only"},
         MalformedRow{"NoProxyEntry",
                      {{"http_proxy", "127.0.0.1:{proxy}"}, {"no_proxy", "example.com, a b"}},

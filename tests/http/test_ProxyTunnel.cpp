@@ -77,10 +77,9 @@ using State = TunnelReply::State;
 INSTANTIATE_TEST_SUITE_P(
     Table, TunnelReplies,
     ::testing::Values(
-        ReplyRow{"Established", "HTTP/1.0 200 Connection established\r\n\r\n", State::Open, "",
-                 ""},
-        ReplyRow{"EstablishedWithHeaders",
-                 "HTTP/1.1 200 OK\r\nProxy-agent: tinyproxy\r\n\r\n", State::Open, "", ""},
+        ReplyRow{"Established", "HTTP/1.0 200 Connection established\r\n\r\n", State::Open, "", ""},
+        ReplyRow{"EstablishedWithHeaders", "HTTP/1.1 200 OK\r\nProxy-agent: tinyproxy\r\n\r\n",
+                 State::Open, "", ""},
         ReplyRow{"ServerBytesAfterTheHead", "HTTP/1.1 200 OK\r\n\r\n\x16\x03\x01", State::Open, "",
                  "\x16\x03\x01"},
         ReplyRow{"BareLineFeeds", "HTTP/1.0 200 OK\n\n", State::Open, "", ""},
@@ -103,6 +102,6 @@ INSTANTIATE_TEST_SUITE_P(
                  "proxy's reply to CONNECT has no status: HTTP/1.0 abc", ""},
         ReplyRow{"NotHttp", "SSH-2.0-OpenSSH\r\n", State::Refused,
                  "proxy answered CONNECT with something other than HTTP: SSH-2.0-OpenSSH", ""},
-        ReplyRow{"HeadWithoutEnd", "HTTP/1.0 200 OK\r\n" + std::string(20000, 'x'),
-                 State::Refused, "proxy's reply to CONNECT has no end", ""}),
+        ReplyRow{"HeadWithoutEnd", "HTTP/1.0 200 OK\r\n" + std::string(20000, 'x'), State::Refused,
+                 "proxy's reply to CONNECT has no end", ""}),
     rowName<ReplyRow>);

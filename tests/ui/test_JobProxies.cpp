@@ -17,18 +17,20 @@ private slots:
 
 void TestJobProxies::choice_data() {
     QTest::addColumn<http::ProxyVariables>("variables");
-    QTest::addColumn<QString>("proxy");  // chosen for http://site:80, "" for none
+    QTest::addColumn<QString>("proxy");    // chosen for http://site:80, "" for none
     QTest::addColumn<QString>("warning");  // a part of the box's text, "" for no box
 
-    QTest::newRow("none") << http::ProxyVariables{} << "" << "";
+    QTest::newRow("none") << http::ProxyVariables{} << ""
+                          << "";
     QTest::newRow("http proxy") << http::ProxyVariables{{"http_proxy", "http://p:3128/"}}
-                                << "p:3128" << "";
+                                << "p:3128"
+                                << "";
     QTest::newRow("bypassed") << http::ProxyVariables{{"http_proxy", "p:3128"},
                                                       {"no_proxy", ".site"}}
-                              << "" << "";
-    QTest::newRow("malformed port")
-        << http::ProxyVariables{{"http_proxy", "p:99999"}} << ""
-        << "cannot be used: http_proxy is not a proxy address";
+                              << ""
+                              << "";
+    QTest::newRow("malformed port") << http::ProxyVariables{{"http_proxy", "p:99999"}} << ""
+                                    << "cannot be used: http_proxy is not a proxy address";
     QTest::newRow("malformed no_proxy")
         << http::ProxyVariables{{"http_proxy", "p:3128"}, {"NO_PROXY", "a b"}} << ""
         << "NO_PROXY has an entry that is not a host";
