@@ -16,6 +16,7 @@
 #include "engine/StatusLog.h"
 #include "engine/UrlList.h"
 #include "http/Web.h"
+#include "http/Webproxy.h"
 #include "platform/PartialFile.h"
 #include "platform/Timer.h"
 
@@ -67,6 +68,10 @@ public:
     void RequestStop() { bStop = true; }
     bool StopRequested() const { return bStop; }
     TJobResult Result() const;
+    // The proxies the front end found in its environment (the engine reads
+    // none itself): http:// requests go through the http proxy unless no_proxy
+    // takes their host. Until called, every request goes straight to its server.
+    void UseProxies(const http::EnvironmentProxies& proxies);
 
     // While a front end's box is open the stall watchdog rests, and the time
     // spent in the box does not count against the transfer.
@@ -161,6 +166,9 @@ public:
     // --- Fetching (FetchPrimitives.cpp) ---
 
 private:
+    // The proxy list Web1 consults once UseProxies gave it one; declared
+    // first so that Web1 leaves it before it goes.
+    http::TWebProxy proxyList_;
     // The HTTP component every fetch drives, configured once by the constructor.
     http::TWeb Web1;
     // The stall watchdog: ticks every second while enabled and calls Timer1Timer.

@@ -27,6 +27,7 @@
 #include "ui/Authd.h"
 #include "ui/Bytes.h"
 #include "ui/GradPanel.h"
+#include "ui/JobProxies.h"
 #include "ui/PaintThrottle.h"
 #include "ui/Resources.h"
 #include "ui/RuleEditor.h"
@@ -512,6 +513,7 @@ void TFormHVXLoader::Wizard1Finish() {
 }
 
 void TFormHVXLoader::SetUpObjectLists() {
+    engine_->UseProxies(JobProxies(ProcessProxyVariables(), Dialogs()));
     jobRunning_ = true;
     if (JobRunner)
         JobRunner(*engine_);
