@@ -137,7 +137,7 @@ void THvxEngine::DownloadOtherFile(const std::string& url) {
                 sStatus = "Saved";
                 UpDateStatus(url);
                 ReportRenamedFile(url);
-                RecordSavedFile(path);
+                RecordSavedFile(path, bodyBytes_);  // the whole body, as checked
                 RecordSavedURL(url, path);
                 ScanSavedStylesheet(url, path);
             } else {
@@ -168,10 +168,9 @@ bool THvxEngine::IsQueuedOrDone(std::string_view url) const {
     return QueueList.contains(url) || ProcessedList.contains(url) || ErrorList.contains(url);
 }
 
-void THvxEngine::RecordSavedFile(const std::string& path) {
+void THvxEngine::RecordSavedFile(const std::string& path, std::int64_t size) {
     // The lists were emptied for a new job: no earlier copy counts any more.
     if (SavedList.empty()) savedSizes_.clear();
-    const std::int64_t size = FileSizeOf(path);
     if (std::int64_t* counted = savedSizes_.find(SavedList, path)) {
         // The same local copy written again: it is still one file, of its new size.
         iTotalBytes += size - *counted;

@@ -34,7 +34,7 @@ std::string FilePath(std::string_view directory, std::string_view name) {
 }
 
 std::int64_t FileSizeOf(const std::string& path) {
-    if (!platform::fs::fileExists(path)) return 0;
+    // One look: a missing path or one that is no regular file measures -1.
     return std::max<std::int64_t>(0, platform::fs::fileSize(path));
 }
 

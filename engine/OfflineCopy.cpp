@@ -59,11 +59,14 @@ void THvxEngine::QueueRequisites(const std::string& url, std::string_view text, 
 }
 
 void THvxEngine::RecordSavedURL(const std::string& url, const std::string& path) {
+    // Only the conversion reads it; without it a large site's addresses and
+    // paths would be kept for nothing (a later conversion reads the log).
+    if (!view_.OfflineCopy()) return;
     SavedFiles.Add(url, path, IsStylesheet(url) ? TSavedKind::Stylesheet : TSavedKind::File);
 }
 
 void THvxEngine::RecordNewAddress(const std::string& from, const std::string& to) {
-    SavedFiles.AddRedirect(from, to);
+    if (view_.OfflineCopy()) SavedFiles.AddRedirect(from, to);
     const std::string fromKey = SavedFileKey(from);
     const std::string toKey = SavedFileKey(to);
     if (requisites_.count(fromKey) > 0) requisites_.insert(toKey);

@@ -76,7 +76,7 @@ bool THvxEngine::SaveFile(const std::string& url) {
     }
     sStatus = "File saved to";
     UpDateStatus(ShownLocalPathOf(url));
-    RecordSavedFile(path);
+    RecordSavedFile(path, static_cast<std::int64_t>(MemoDownload.size()));
     RecordSavedURL(url, path);
     return true;
 }

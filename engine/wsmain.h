@@ -275,7 +275,9 @@ private:
     bool IsQueuedOrDone(std::string_view url) const;
     // Counts a file written to path: a path saved before (two URLs with one
     // local copy) is counted once, at its latest size.
-    void RecordSavedFile(const std::string& path);
+    // size: the bytes just written there (known to the caller, so the file
+    // is not looked at again).
+    void RecordSavedFile(const std::string& path, std::int64_t size);
 
     // --- The loop (DownloadLoop.cpp) ---
 

@@ -37,11 +37,11 @@ std::string uniqueName() {
     return name;
 }
 
-bool sameFile(int fd, const std::string& path) {
+// A run cleaning up leftovers removes a file only after locking it: one that
+// still has its name after this program took the lock is safe from it.
+bool stillNamed(int fd) {
     struct stat opened {};
-    struct stat named {};
-    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
-           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+    return ::fstat(fd, &opened) == 0 && opened.st_nlink > 0;
 }
 
 }  // namespace
@@ -59,7 +59,7 @@ std::unique_ptr<PartialFile> PartialFile::create(const std::string& finalPath, i
         }
         // A run cleaning up leftovers may have taken the new file between its
         // creation and this lock, and removed it: then try another name.
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !sameFile(fd, tempPath)) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !stillNamed(fd)) {
             ::close(fd);
             continue;
         }

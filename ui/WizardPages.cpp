@@ -17,6 +17,7 @@
 #include "engine/wsmain.h"
 #include "ui/Animate.h"
 #include "ui/GradPanel.h"
+#include "ui/LogPane.h"
 #include "ui/RuleEditor.h"
 #include "ui/Wizard.h"
 #include "ui/wsmain.h"
@@ -308,6 +309,8 @@ void TFormHVXLoader::buildPage6() {
     RichEdit1->setUndoRedoEnabled(false);
     RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Laid out once per paint interval of the window (see TPaintThrottle).
+    logPane_ = new TLogPane(RichEdit1, kPaintIntervalMs);
     lblFilestoProcess =
         named(new QLabel(QStringLiteral("Queued Files: 0"), Panel1), "lblFilestoProcess");
     lblTotalDownloadSize =

@@ -28,6 +28,7 @@
 #include "ui/Bytes.h"
 #include "ui/GradPanel.h"
 #include "ui/JobProxies.h"
+#include "ui/LogPane.h"
 #include "ui/PaintThrottle.h"
 #include "ui/Resources.h"
 #include "ui/RuleEditor.h"
@@ -50,7 +51,6 @@ constexpr const char* kAppDescription2 =
 constexpr const char* kQuotaTooSmall =
     "The download limit you have specified is too small. Please specify at least 1 megabyte.";
 constexpr const char* kBoxCaption = "Harvex";
-const QColor kNavy(0, 0, 128);
 
 template <typename T>
 T* named(T* widget, const char* name) {
@@ -75,7 +75,7 @@ TFormHVXLoader::TFormHVXLoader(QWidget* parent)
     SetClientSize(kClientWidth, kClientHeight);
     // Ten pictures a second show a running copy well; more only cost time
     // (every picture is a round trip to the display server).
-    new TPaintThrottle(this, 100);
+    new TPaintThrottle(this, kPaintIntervalMs);
 
     Wizard1 = new TWizard(ClientArea());
     Wizard1->setObjectName(QStringLiteral("Wizard1"));
@@ -324,47 +324,7 @@ void TFormHVXLoader::SetStatusCaption(const std::string& text) {
 }
 
 void TFormHVXLoader::appendLog(const QString& plain, const QString& bold, bool heading) {
-    // The document holds the line at once; its layout and the scrolling wait
-    // for the end of the turn, so that a burst of lines costs one of each.
-    if (!logBatch_) {
-        // New lines are followed only while the reader is at the end; a reader
-        // who scrolled up to read stays where they are.
-        QScrollBar* bar = RichEdit1->verticalScrollBar();
-        logFollowing_ = bar->value() >= bar->maximum();
-        logBatch_ = std::make_unique<QTextCursor>(RichEdit1->document());
-        // Placed by position: moving to the end would lay out the last line.
-        logBatch_->setPosition(RichEdit1->document()->characterCount() - 1);
-        logBatch_->beginEditBlock();
-        QMetaObject::invokeMethod(
-            this, [this] { endLogBatch(); }, Qt::QueuedConnection);
-    }
-    // The batch's cursor stays at the end: each line is inserted there.
-    QTextCursor& cursor = *logBatch_;
-    // Every line but the first opens a new block.
-    if (RichEdit1->property("hasLines").toBool()) cursor.insertBlock();
-    RichEdit1->setProperty("hasLines", true);
-    QTextCharFormat normal;
-    if (heading) {
-        QTextCharFormat format;
-        format.setFontWeight(QFont::Bold);
-        format.setForeground(kNavy);
-        cursor.insertText(plain, format);
-    } else {
-        cursor.insertText(plain, normal);
-        if (!bold.isEmpty()) {
-            QTextCharFormat format;
-            format.setFontWeight(QFont::Bold);
-            cursor.insertText(bold, format);
-        }
-    }
-}
-
-void TFormHVXLoader::endLogBatch() {
-    if (!logBatch_) return;
-    logBatch_->endEditBlock();
-    logBatch_.reset();
-    QScrollBar* bar = RichEdit1->verticalScrollBar();
-    if (logFollowing_) bar->setValue(bar->maximum());
+    logPane_->append(plain, bold, heading);
 }
 
 void TFormHVXLoader::AppendLogLine(const std::string& line) {
@@ -380,9 +340,7 @@ void TFormHVXLoader::AppendLogLineBoldTail(const std::string& plain, const std::
 }
 
 void TFormHVXLoader::ClearLog() {
-    endLogBatch();
-    RichEdit1->clear();
-    RichEdit1->setProperty("hasLines", false);
+    logPane_->clear();
 }
 
 void TFormHVXLoader::SetLogReadOnly() { RichEdit1->setReadOnly(true); }

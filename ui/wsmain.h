@@ -35,6 +35,7 @@ namespace ui {
 
 class TAnimate;
 class TGradPanel;
+class TLogPane;
 class TRuleEditor;
 class TWizard;
 class TWizardPage;
@@ -70,6 +71,8 @@ public:
     static constexpr int kClientHeight = 353;
     static constexpr int kMaxQuotaMB = 10000;
     static constexpr int kMinQuotaMB = 1;
+    // How often the window paints while a copy runs, and the log pane is laid out.
+    static constexpr int kPaintIntervalMs = 100;
 
     explicit TFormHVXLoader(QWidget* parent = nullptr);
     ~TFormHVXLoader() override;
@@ -208,7 +211,6 @@ private:
     void buildPage6();
     void everythingKeepsTheOthers();
     void appendLog(const QString& plain, const QString& bold, bool heading);
-    void endLogBatch();
 
     std::unique_ptr<engine::THvxEngine> engine_;
     std::unique_ptr<platform::QtDialogs> ownDialogs_;
@@ -216,10 +218,7 @@ private:
     QPointer<TfrmPopDet> frmPopDet_;
     platform::HelpViewer help_;
     bool jobRunning_ = false;
-    // Lines added to the log pane within one turn of the event loop form one
-    // edit of its document: laid out and scrolled to once, when the turn ends.
-    std::unique_ptr<QTextCursor> logBatch_;
-    bool logFollowing_ = true;  // the pane was at its end when the batch began
+    TLogPane* logPane_ = nullptr;  // writes RichEdit1; owned by it
 };
 
 }  // namespace ui

@@ -11,6 +11,8 @@
 #
 # usage: bench/gui/run.sh [BUILD_DIR]
 #   env: FILES=10000 (half pages, half images), RUNS=3
+#        GUI_BASELINE=path  an older gui_crawl_bench measured in the same
+#                           rounds, for before/after figures
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
@@ -19,8 +21,9 @@ cli="$root/$build/app/harvex-cli"
 gui="$root/$build/bench/gui/gui_crawl_bench"
 files=${FILES:-10000}
 runs=${RUNS:-3}
+gui_baseline=${GUI_BASELINE:-}
 
-for program in "$cli" "$gui"; do
+for program in "$cli" "$gui" ${gui_baseline:+"$gui_baseline"}; do
   [ -x "$program" ] || { echo "$program not built; build first (scripts/build.sh)"; exit 1; }
 done
 for tool in nginx Xvfb xdotool xprop curl bc /usr/bin/time; do
@@ -79,7 +82,7 @@ now_ms() { date +%s%3N; }
 # ping_window: while the bench window runs, F12 every half second; one round
 # trip time (ms) per line in $work/pings, "timeout" when none came in 10 s.
 ping_window() {
-  local wid="" n=0 start
+  local pings=${1:-$work/pings} wid="" n=0 start
   for _ in $(seq 400); do
     wid=$(xdotool search --name '^harvex-bench running$' 2>/dev/null | head -n 1) && [ -n "$wid" ] && break
     sleep 0.05
@@ -96,12 +99,30 @@ ping_window() {
       xprop -id "$wid" WM_NAME 2>/dev/null | grep -q 'harvex-bench done' && break 2
       sleep 0.005
     done
-    if [ $answered = 1 ]; then echo $(($(now_ms) - start)) >> "$work/pings"; else echo timeout >> "$work/pings"; fi
+    if [ $answered = 1 ]; then echo $(($(now_ms) - start)) >> "$pings"; else echo timeout >> "$pings"; fi
     sleep 0.5
   done
 }
 
-: > "$work/cli"; : > "$work/gui"; : > "$work/pings"; : > "$work/gaps"
+# run_gui PROGRAM RESULTS: one run of a desktop bench program, its figures
+# appended to RESULTS.
+run_gui() {
+  local program=$1 results=$2 line
+  rm -rf "$work/out"; mkdir -p "$work/out"
+  local pings="$work/pings"
+  [ "$results" = "$work/gui" ] || pings="$results.pings"
+  ping_window "$pings" &
+  local pinger=$!
+  /usr/bin/time -f "%M" -o "$work/time.txt" "$program" "$url" "$work/out/gui" > "$work/gui-run.txt" 2>"$work/gui-err.txt" || true
+  wait "$pinger" || true
+  line=$(grep '^wall_s=' "$work/gui-run.txt" || true)
+  [ -n "$line" ] || { echo "the desktop run failed:"; cat "$work/gui-err.txt"; exit 1; }
+  eval "$line"
+  # shellcheck disable=SC2154 # set by the eval above
+  echo "$wall_s $cpu_s $(tail -n 1 "$work/time.txt") $(find "$work/out/gui" -type f ! -name downloads.log | wc -l) $max_gap_ms $lines" >> "$results"
+}
+
+: > "$work/cli"; : > "$work/gui"; : > "$work/gui-baseline"; : > "$work/pings"; : > "$work/gaps"
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 for _ in $(seq "$runs"); do
   rm -rf "$work/out"; mkdir -p "$work/out"
@@ -109,16 +130,8 @@ for _ in $(seq "$runs"); do
   read -r wall user sys rss < <(tail -n 1 "$work/time.txt")
   echo "$wall $(echo "$user + $sys" | bc -l) $rss $(find "$work/out/cli" -type f ! -name downloads.log | wc -l)" >> "$work/cli"
 
-  rm -rf "$work/out"; mkdir -p "$work/out"
-  ping_window &
-  pinger=$!
-  /usr/bin/time -f "%M" -o "$work/time.txt" "$gui" "$url" "$work/out/gui" > "$work/gui-run.txt" 2>"$work/gui-err.txt" || true
-  wait "$pinger" || true
-  line=$(grep '^wall_s=' "$work/gui-run.txt" || true)
-  [ -n "$line" ] || { echo "the desktop run failed:"; cat "$work/gui-err.txt"; exit 1; }
-  eval "$line"
-  # shellcheck disable=SC2154 # set by the eval above
-  echo "$wall_s $cpu_s $(tail -n 1 "$work/time.txt") $(find "$work/out/gui" -type f ! -name downloads.log | wc -l) $max_gap_ms $lines" >> "$work/gui"
+  run_gui "$gui" "$work/gui"
+  [ -z "$gui_baseline" ] || run_gui "$gui_baseline" "$work/gui-baseline"
 done
 rm -rf "$work/out"
 
@@ -131,8 +144,21 @@ printf "%-30s %9.2f %9.2f %10.1f %7d\n" "harvex-cli" "$(col "$work/cli" 1)" "$(c
   "$(echo "$(col "$work/cli" 3) / 1024" | bc -l)" "$(col "$work/cli" 4)"
 printf "%-30s %9.2f %9.2f %10.1f %7d   (cpu: the copy only)\n" "desktop program" "$(col "$work/gui" 1)" \
   "$(col "$work/gui" 2)" "$(echo "$(col "$work/gui" 3) / 1024" | bc -l)" "$(col "$work/gui" 4)"
+if [ -n "$gui_baseline" ]; then
+  printf "%-30s %9.2f %9.2f %10.1f %7d   (baseline)\n" "desktop program (baseline)" \
+    "$(col "$work/gui-baseline" 1)" "$(col "$work/gui-baseline" 2)" \
+    "$(echo "$(col "$work/gui-baseline" 3) / 1024" | bc -l)" "$(col "$work/gui-baseline" 4)"
+fi
 printf "ratio desktop / harvex-cli, median of the per-round ratios: wall %.2f\n" \
   "$(paste -d' ' "$work/gui" "$work/cli" | awk '{print $1 / $7}' | median)"
+if [ -n "$gui_baseline" ]; then
+  printf "ratio baseline desktop / harvex-cli: wall %.2f; desktop / baseline desktop: wall %.2f, cpu %.2f\n" \
+    "$(paste -d' ' "$work/gui-baseline" "$work/cli" | awk '{print $1 / $7}' | median)" \
+    "$(paste -d' ' "$work/gui" "$work/gui-baseline" | awk '{print $1 / $7}' | median)" \
+    "$(paste -d' ' "$work/gui" "$work/gui-baseline" | awk '{print $2 / $8}' | median)"
+  printf "baseline window: event loop away at most %s ms (worst run)\n" \
+    "$(awk '{print $5}' "$work/gui-baseline" | sort -n | tail -n 1)"
+fi
 printf "window: event loop away at most %s ms (worst run), %s lines in the log pane\n" \
   "$(awk '{print $5}' "$work/gui" | sort -n | tail -n 1)" "$(col "$work/gui" 6)"
 answered=$(grep -vc timeout "$work/pings" || true)

@@ -262,11 +262,11 @@ TEST_F(FetchFailures, OneLocalCopyWrittenTwiceCountsOnceAtItsLatestSize) {
     const std::string path = savePath("shared.gif");
     ASSERT_TRUE(platform::fs::createDirectories(saveDir()));
     testsupport::writeFile(path, std::string(100, 'a'));
-    engine.RecordSavedFile(path);
+    engine.RecordSavedFile(path, 100);
     testsupport::writeFile(path, std::string(40, 'b'));
-    engine.RecordSavedFile(path);
+    engine.RecordSavedFile(path, 40);
     testsupport::writeFile(savePath("other.gif"), std::string(7, 'c'));
-    engine.RecordSavedFile(savePath("other.gif"));
+    engine.RecordSavedFile(savePath("other.gif"), 7);
 
     EXPECT_EQ(list(engine.SavedList), (std::vector<std::string>{path, savePath("other.gif")}));
     EXPECT_EQ(engine.iTotalBytes, 47);
@@ -274,7 +274,7 @@ TEST_F(FetchFailures, OneLocalCopyWrittenTwiceCountsOnceAtItsLatestSize) {
     // A new job's lists start the count afresh.
     engine.iTotalBytes = 0;
     engine.CreateObjectLists();
-    engine.RecordSavedFile(path);
+    engine.RecordSavedFile(path, 40);
     EXPECT_EQ(engine.SavedList.size(), 1u);
     EXPECT_EQ(engine.iTotalBytes, 40);
 }

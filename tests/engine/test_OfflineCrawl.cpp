@@ -112,6 +112,18 @@ TEST_F(OfflineCrawl, OptionOffKeepsTheUsualCopy) {
     EXPECT_EQ(testsupport::readFile(savePath("docs/index.html")), crlf(kIndex));
     for (const auto& line : view.logLines)
         EXPECT_EQ(line.find("Converted links"), std::string::npos) << line;
+    // Nothing converts this copy during the job: its addresses are not kept
+    // (a large site would hold them all in memory for nothing).
+    EXPECT_TRUE(engine.SavedFiles.Empty());
+}
+
+TEST_F(OfflineCrawl, OptionOnKeepsEverySavedAddressForTheConversion) {
+    view.offlineCopy = true;
+    engine.SetUpObjectLists();
+    ASSERT_EQ(engine.SavedFiles.Entries().size(), 9u);
+    const auto folder = engine.SavedFiles.PathOf(base + "/docs/sub/");
+    ASSERT_TRUE(folder.has_value());
+    EXPECT_EQ(engine::NormalisePath(*folder), savePath("docs/sub/index.html"));
 }
 
 TEST_F(OfflineCrawl, AnEarlierCopyIsConvertedFromItsLog) {

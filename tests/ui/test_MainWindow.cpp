@@ -530,26 +530,23 @@ private slots:
         w.form->Wizard1->SetActivePage(w.form->WizardPage6);
         QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
         QScrollBar* bar = w.form->RichEdit1->verticalScrollBar();
-        // Lines of one turn of the event loop are laid out and followed when
-        // the turn ends.
+        // Lines added within one paint interval are laid out and followed
+        // together when it ends.
         for (int i = 0; i < 100; ++i) w.form->AppendLogLine("Saved line " + std::to_string(i));
-        QCoreApplication::processEvents();
-        QVERIFY(bar->maximum() > 0);
+        QTRY_VERIFY(bar->maximum() > 0);
         QCOMPARE(bar->value(), bar->maximum());
 
         bar->setValue(bar->maximum() / 3);
         const int reading = bar->value();
         const int oldMaximum = bar->maximum();
         for (int i = 0; i < 50; ++i) w.form->AppendLogLine("More line " + std::to_string(i));
-        QCoreApplication::processEvents();
-        QVERIFY(bar->maximum() > oldMaximum);
+        QTRY_VERIFY(bar->maximum() > oldMaximum);
         QCOMPARE(bar->value(), reading);
 
         bar->setValue(bar->maximum());
         const int before = bar->maximum();
         w.form->AppendLogLine("Last line");
-        QCoreApplication::processEvents();
-        QVERIFY(bar->maximum() > before);
+        QTRY_VERIFY(bar->maximum() > before);
         QCOMPARE(bar->value(), bar->maximum());
         QVERIFY(w.form->RichEdit1->toPlainText().endsWith(QStringLiteral("\nLast line")));
     }
