@@ -29,7 +29,7 @@ std::vector<std::string> texts(const platform::ScriptedDialogs& dialogs) {
 
 const std::string kBlank = "One or more of the text boxes have been left blank.";
 const std::string kDrive = "The Drive you have specified is invalid. Please specify another.";
-const std::string kHttp = "The Web site you are downloading must start with \"http://\"";
+const std::string kHttp = "The Web site you are downloading must start with \"http://\" or \"https://\"";
 
 }  // namespace
 
