@@ -183,42 +183,6 @@ TEST_F(FetchScripted, OffSiteRedirectIsQueuedAndFetched) {
     EXPECT_EQ(elsewhere.connections(), 2) << "a header, then the file";
 }
 
-TEST_F(FetchScripted, RedirectToTheOtherSchemeIsQueuedOnce) {
-    // The site moves to "https://": the same address under the other scheme is
-    // where the document now is, so it is queued although it reads as the URL
-    // just handled. Only the header is fetched here; nothing goes over TLS.
-    ScriptedServer server;
-    const std::string secureBase = "https" + server.baseUrl().substr(4);
-    const std::string start = server.baseUrl() + "/x.html";
-    const std::string secure = secureBase + "/x.html";
-    server.send("HTTP/1.0 301 Moved\r\nLocation: " + secure + "\r\n\r\n").close();
-    ASSERT_TRUE(server.start());
-    view.startURL = start;
-    engine.CreateObjectLists();
-
-    engine.DownloadHeader(start);
-    ASSERT_EQ(engine.Web1.Location(), secure);
-    engine.RedirectURL(start);
-    EXPECT_EQ(list(engine.QueueList), std::vector<std::string>{secure});
-    EXPECT_EQ(list(engine.ProcessedList), std::vector<std::string>{start});
-    EXPECT_TRUE(engine.ErrorList.empty());
-    EXPECT_TRUE(logHas("URL Redirected to: " + secure));
-
-    // A link met later under either scheme is the one address, queued already.
-    EXPECT_TRUE(engine.IsQueuedOrDone(start));
-    EXPECT_FALSE(engine.URLConfirm(secure));
-    EXPECT_FALSE(engine.URLConfirm(start));
-
-    // Another address sent to the same place adds nothing to the queue.
-    const std::string other = server.baseUrl() + "/y.html";
-    engine.QueueList.push_back(other);
-    engine.DownloadHeader(other);
-    engine.RedirectURL(other);
-    EXPECT_EQ(list(engine.QueueList), std::vector<std::string>{secure});
-    EXPECT_EQ(list(engine.ProcessedList), (std::vector<std::string>{start, other}));
-    EXPECT_EQ(server.connections(), 2);
-}
-
 TEST_F(FetchScripted, TransferCutShortIsAFailureAndLeavesNoFile) {
     ScriptedServer server;
     server.send("HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(400, 'x')).close();
