@@ -1,6 +1,5 @@
 #include "engine/PaneRecord.h"
 
-#include "engine/StatusLog.h"
 #include "platform/Compression.h"
 
 namespace engine {

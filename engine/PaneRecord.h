@@ -7,6 +7,9 @@
 
 namespace engine {
 
+// Ends every line of the pane and of "downloads.log".
+inline constexpr std::string_view kLogLineEnd = "\r\n";
+
 // The text of the log pane exactly as "downloads.log" holds it (every line
 // followed by CR LF), kept so that the file can be written again whole when
 // someone else changed or replaced it. A crawl adds several lines per file, so

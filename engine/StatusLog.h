@@ -13,7 +13,6 @@ namespace engine {
 class TJobView;
 
 inline constexpr std::string_view kLogFileName = "downloads.log";
-inline constexpr std::string_view kLogLineEnd = "\r\n";
 
 // The status line, the log pane and "downloads.log". The file equals the pane
 // after every status update; it is kept by appending the pane lines not yet

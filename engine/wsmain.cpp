@@ -51,6 +51,19 @@ void THvxEngine::configureWeb() {
                std::string& password) { return view_.AskCredentials(realm, host, user, password); };
 }
 
+void THvxEngine::UseProxies(const http::EnvironmentProxies& proxies) {
+    // https:// waits for the CONNECT tunnel: only the http proxy is handed on.
+    http::TProxies list;
+    if (const auto& proxy = proxies.httpProxy()) {
+        list.Http = proxy->host;
+        list.HttpPort = proxy->port;
+    }
+    proxyList_.setProxies(list);
+    proxyList_.setNoProxyHosts(proxies.noProxy());
+    Web1.setProxyDispatcher(list.Http.empty() ? nullptr : &proxyList_);
+    if (list.Http.empty()) Web1.setUseProxy(false);
+}
+
 TJobResult THvxEngine::Result() const {
     TJobResult result;
     result.saved = SavedList.size();

@@ -16,6 +16,7 @@
 #include "engine/StatusLog.h"
 #include "engine/UrlList.h"
 #include "http/Web.h"
+#include "http/Webproxy.h"
 #include "platform/PartialFile.h"
 #include "platform/Timer.h"
 
@@ -67,6 +68,36 @@ public:
     void RequestStop() { bStop = true; }
     bool StopRequested() const { return bStop; }
     TJobResult Result() const;
+    // The proxies the front end found in its environment (the engine reads
+    // none itself): http:// requests go through the http proxy unless no_proxy
+    // takes their host. Until called, every request goes straight to its server.
+    void UseProxies(const http::EnvironmentProxies& proxies);
+
+    // Wizard page 3 left with Next: the table is rebuilt from the check boxes,
+    // dropping any edits made on page 4.
+    void BuildRulesFromPage3();
+    // Free space of the save directory's file system, measured when page 2 is
+    // left. False (and iDiskFree -1) when it cannot be read.
+    bool MeasureDiskFree();
+    // Creates the lists, queues the start URL and runs the whole job.
+    void SetUpObjectLists();
+    // The Stop button: the box, then bStop. The running fetch goes on.
+    void btnStopClick();
+    // The wizard's Cancel: bStop. True when no transfer runs, so the window
+    // may close at once.
+    bool CancelJob();
+    // The main window closes: bStop. True (and the job's tables freed) when the
+    // engine has halted and nothing is being retrieved.
+    bool FormClose();
+    // The Exit button: the job is over.
+    void btnFnlExitClick() { bHalted = true; }
+    // For a front end that ends the program during a transfer (a second
+    // Ctrl-C): cancels the transfer and removes its temporary file, so that
+    // nothing but the earlier copy remains under the file's name.
+    void DiscardPartialFile();
+    // A reason line follows the status line of its failed fetch, indented by
+    // this much (front ends tell reason lines by it).
+    static constexpr std::string_view kReasonIndent = "    ";
 
     // While a front end's box is open the stall watchdog rests, and the time
     // spent in the box does not count against the transfer.
@@ -116,20 +147,15 @@ private:
     std::optional<int> iDataTime;
     bool bRuleChanged = false;
 
-public:
+    // --- The engine's own steps (tests reach them through EngineUnderTest) ---
+
     // --- Rules ---
 
     void ClearAllowedFilesList();
     void AddRulesFromList(std::string_view list, std::uint8_t kind);
-    // Wizard page 3 left with Next: the table is rebuilt from the check boxes,
-    // dropping any edits made on page 4.
-    void BuildRulesFromPage3();
     // Shows one rule in an information box (a diagnostic; the job never calls it).
     void PrintAllowedFileElement(const TAllowedFiles& rule);
 
-    // Free space of the save directory's file system, measured when page 2 is
-    // left. False (and iDiskFree -1) when it cannot be read.
-    bool MeasureDiskFree();
 
     // --- Lists ---
 
@@ -160,13 +186,14 @@ public:
 
     // --- Fetching (FetchPrimitives.cpp) ---
 
-private:
+    // The proxy list Web1 consults once UseProxies gave it one; declared
+    // first so that Web1 leaves it before it goes.
+    http::TWebProxy proxyList_;
     // The HTTP component every fetch drives, configured once by the constructor.
     http::TWeb Web1;
     // The stall watchdog: ticks every second while enabled and calls Timer1Timer.
     platform::Timer Timer1;
 
-public:
     // A page held in memory larger than this fails like any other download.
     static constexpr std::int64_t kMaxPageBytes = std::int64_t{64} * 1024 * 1024;
     static constexpr const char* kUserAgent = "tectonix' dope fly downloader";
@@ -183,9 +210,6 @@ public:
     // Why the last fetch failed when a connection or a lookup failed ("[10061]
     // Connection refused", "[11001] Host not found"); empty otherwise.
     const std::string& FetchFailureReason() const { return failureReason_; }
-    // A reason line follows the status line of its failed fetch, indented by
-    // this much (front ends tell reason lines by it).
-    static constexpr std::string_view kReasonIndent = "    ";
     // A box the user must answer is not a stall: the running transfer's
     // watchdog times start again now (times not set stay unset).
     void RestartStallClock();
@@ -194,7 +218,7 @@ public:
     void Web1Disconnect(http::TWeb* sender);
     void Web1TimeOut(http::TWeb* sender);
 
-    // --- Local layout and saving (LocalLayout.cpp) ---
+    // --- Local layout and saving (SavingFiles.cpp) ---
 
     // The local directory of a URL under the current save directory.
     std::string LocalDirOf(std::string_view url) const;
@@ -223,10 +247,6 @@ public:
     bool SaveFolderFailed() const { return saveFolderError_ != 0; }
     // "Cannot write to the save folder <folder>: <reason>", or empty.
     std::string SaveFolderFailure() const;
-    // For a front end that ends the program during a transfer (a second
-    // Ctrl-C): cancels the transfer and removes its temporary file, so that
-    // nothing but the earlier copy remains under the file's name.
-    void DiscardPartialFile();
 
     // --- Stop conditions, watchdog and summary (StopConditions.cpp) ---
 
@@ -236,16 +256,6 @@ public:
     // Before each URL: low disk, quota (with its offer to go on), user stop.
     // True: the loop ends.
     bool StopCondition();
-    // The Stop button: the box, then bStop. The running fetch goes on.
-    void btnStopClick();
-    // The wizard's Cancel: bStop. True when no transfer runs, so the window
-    // may close at once.
-    bool CancelJob();
-    // The main window closes: bStop. True (and the job's tables freed) when the
-    // engine has halted and nothing is being retrieved.
-    bool FormClose();
-    // The Exit button: the job is over.
-    void btnFnlExitClick() { bHalted = true; }
     void Timer1Timer();
     void EndStatus();
 
@@ -269,8 +279,6 @@ public:
 
     // --- The loop (DownloadLoop.cpp) ---
 
-    // Creates the lists, queues the start URL and runs the whole job.
-    void SetUpObjectLists();
     // Works the queue, last in first out, until it is empty or a stop test holds.
     void ProcessFiles(const std::string& url = {});
     void DownloadTextFile(const std::string& url);
@@ -318,7 +326,6 @@ public:
     // Seconds since local midnight, 0..86399.
     int ReturnTime() const;
 
-private:
     enum class FetchKind { Header, Text, File };
     bool fetch(FetchKind kind, const std::string& url, const std::string& localPath);
     // No transfer watched, nothing timed out.

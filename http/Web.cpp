@@ -8,6 +8,7 @@
 #include "http/BufferStream.h"
 #include "http/CredentialCache.h"
 #include "http/HostCache.h"
+#include "http/RequestWriter.h"
 #include "http/ResponseHead.h"
 #include "http/WebInternal.h"
 #include "http/Webcache.h"
@@ -43,7 +44,7 @@ TWeb::TWeb()
 }
 
 TWeb::~TWeb() {
-    ++generation_;
+    ++attempt_;
     if (proxyDispatcher_) proxyDispatcher_->detach(this);
     if (cacheControl_) cacheControl_->detach(this);
     lookup_->cancel();
@@ -88,28 +89,45 @@ void TWeb::resetResponse() {
     transferRate_ = 0;
 }
 
+bool TWeb::Retrieving() const {
+    switch (phase_) {
+        case Phase::Starting:
+        case Phase::Resolving:
+        case Phase::Connecting:
+        case Phase::Sending:
+        case Phase::ReadingHead:
+        case Phase::ReadingBody:
+        case Phase::ServingLocal:
+            return true;
+        case Phase::Closed:
+        case Phase::Cancelled:
+        case Phase::Ended:
+            return false;
+    }
+    return false;
+}
+
+bool TWeb::Connected() const {
+    return phase_ == Phase::Sending || phase_ == Phase::ReadingHead ||
+           phase_ == Phase::ReadingBody;
+}
+
 void TWeb::Retrieve() {
     // A retrieval still under way is given up silently, so that two never share
     // the component's buffers.
-    if (retrieving_ || lookupPending_ || socket_) Cancel();
-    ++generation_;
+    if (Retrieving() || lookup_->pending() || socket_) Cancel();
+    ++attempt_;
     connectTime_ = {};
-    lookupError_ = 0;
     socketError_ = 0;
-    lookupPending_ = false;
     readPosition_ = 0;
     level1_ = level2_ = -1;
     lastError_ = "OK";
-    endOfData_ = false;
-    disconnectReported_ = false;
     lengthHandedOut_ = 0;
     requests_.clear();
     resetResponse();
-    cancelled_ = false;
+    phase_ = Phase::Closed;
     localStream_.reset();
-    servedFromFile_ = false;
-    caching_ = false;
-    revalidating_ = false;
+    cacheWork_ = CacheWork::None;
     cacheStream_.reset();
     authAttempts_ = 0;
     sentCredentialKey_.clear();
@@ -130,49 +148,49 @@ void TWeb::Retrieve() {
     }
 
     chooseProxy();
-
-    headerPhase_ = true;
-    headParser_.reset();
-    infoPending_ = true;
     sendCredentials_ = false;
-    retrieving_ = true;
 
-    if (!localFile_) {
-        if (useProxy_) {
-            lookupName_ = proxyHostName_;
-            address_ = dottedAddress(proxyAddress_);
-            connectPort_ = proxyPort_;
-        } else {
-            lookupName_ = hostName_;
-            address_ = dottedAddress(hostAddress_);
-            connectPort_ = urlPort_;
-        }
-        webPort_ = connectPort_;
-        receiver_->PostMessage(WM_WEBSTART, generation_);
+    if (localFile_) {
+        headParser_.reset();
+        phase_ = Phase::ServingLocal;
+        startLocalFile();
         return;
     }
-    startLocalFile();
+    if (useProxy_) {
+        lookupName_ = proxyHostName_;
+        address_ = dottedAddress(proxyAddress_);
+        connectPort_ = proxyPort_;
+    } else {
+        lookupName_ = hostName_;
+        address_ = dottedAddress(hostAddress_);
+        connectPort_ = urlPort_;
+    }
+    webPort_ = connectPort_;
+    beginAttempt();
+}
+
+void TWeb::beginAttempt() {
+    headParser_.reset();
+    phase_ = Phase::Starting;
+    receiver_->PostMessage(WM_WEBSTART, attempt_);
 }
 
 void TWeb::Cancel() {
-    cancelled_ = true;
-    ++generation_;
-    if (lookupPending_) {
-        lookupError_ = lookup_->cancel();
-        lookupPending_ = false;
-    }
+    ++attempt_;
+    lookup_->cancel();
     // An entry being written is given up even when the retrieval never got
     // under way (a report from Retrieve itself).
     finishCacheEntry(false);
-    if (retrieving_ || socket_) {
+    if (Retrieving() || socket_) {
         requests_.clear();
         closeConnection();
     }
+    phase_ = Phase::Cancelled;
 }
 
 void TWeb::RequestData(char* Buffer, int Len, int Context, int Level1, int Level2) {
     requests_.push_back({Buffer, std::max(0, Len), Context, Level1, Level2});
-    receiver_->PostMessage(WM_WEBDELIVER, generation_);
+    receiver_->PostMessage(WM_WEBDELIVER, attempt_);
 }
 
 void TWeb::handleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -185,54 +203,68 @@ void TWeb::handleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lPar
     }
 }
 
+bool TWeb::ofCurrentAttempt(unsigned msg, std::uintptr_t wParam) const {
+    if (msg == WM_WEBRESOLVED) return static_cast<int>(wParam) == lookupHandle_;
+    return wParam == attempt_;
+}
+
+// The one place that decides what a message does: a message of an attempt
+// given up or replaced is dropped, and the phase says which messages still
+// mean something.
 void TWeb::dispatch(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-    switch (msg) {
-        case WM_WEBSTART:
-            if (!stale(wParam)) startLookupOrConnect();
+    if (!ofCurrentAttempt(msg, wParam)) return;
+    if (msg == WM_WEBSOCKET && processingBlock_) {
+        receiver_->PostMessage(msg, wParam, lParam);
+        return;
+    }
+    const int event = platform::selectEvent(lParam);
+    const int error = platform::selectError(lParam);
+    switch (phase_) {
+        case Phase::Cancelled:
+            return;  // nothing more is handed out or announced
+        case Phase::Starting:
+            if (msg == WM_WEBSTART) return findAddress();
             break;
-        case WM_WEBRESOLVED:
-            if (lookupPending_ && static_cast<int>(wParam) == lookupHandle_) {
-                int error = platform::selectError(lParam);
+        case Phase::Resolving:
+            if (msg == WM_WEBRESOLVED) {
                 if (error == 0) address_ = lookup_->address(lookupHandle_);
-                afterLookup(error);
+                return addressFound(error);
             }
             break;
-        case WM_WEBSOCKET:
-            if (stale(wParam) || !socket_) break;
-            if (inRead_) {
-                // A handler that pumps events must not see blocks out of order.
-                receiver_->PostMessage(msg, wParam, lParam);
-                break;
-            }
-            onSocket(platform::selectEvent(lParam), platform::selectError(lParam));
+        case Phase::Connecting:
+            if (msg == WM_WEBSOCKET && event == platform::FD_CONNECT) return connectFinished(error);
             break;
-        case WM_WEBREDIRECT:
-            if (!stale(wParam) && OnRedirection) OnRedirection(this, location_);
+        case Phase::Sending:
+        case Phase::ReadingHead:
+        case Phase::ReadingBody:
+            if (msg == WM_WEBSOCKET) return connectionEvent(event, error);
             break;
-        case WM_WEBDELIVER:
-            if (!stale(wParam)) deliverNext();
+        case Phase::ServingLocal:
+        case Phase::Closed:
+        case Phase::Ended:
             break;
-        default:
-            break;
+    }
+    // In every phase but Cancelled: the posted hand-out and redirection.
+    if (msg == WM_WEBDELIVER) {
+        deliverNext();
+    } else if (msg == WM_WEBREDIRECT) {
+        raise(OnRedirection, location_);
     }
 }
 
-void TWeb::startLookupOrConnect() {
+void TWeb::findAddress() {
+    phase_ = Phase::Resolving;
     std::uint32_t cached = 0;
     if (!lookupName_.empty() && !hostCache_->find(lookupName_, cached)) {
-        lookupPending_ = true;
-        lookupError_ = 0;
         lookupHandle_ = lookup_->start(lookupName_);
-        if (OnResolving) OnResolving(this, lookupName_);
+        raise(OnResolving, lookupName_);
         return;
     }
     if (!lookupName_.empty()) address_ = cached;
-    afterLookup(0);
+    addressFound(0);
 }
 
-void TWeb::afterLookup(int error) {
-    lookupPending_ = false;
-    lookupError_ = error;
+void TWeb::addressFound(int error) {
     if (error != 0 || (lookupName_.empty() && address_ == 0)) {
         if (forceCachedCopy()) return;
         std::string host = lookupName_;
@@ -242,15 +274,14 @@ void TWeb::afterLookup(int error) {
         reportError(SHostNotFound, host);
         return;
     }
-    GenerationWatch watch{generation_, generation_};
-    if (OnResolved) OnResolved(this, lookupName_, dottedText(address_));
-    if (watch.changed()) return;
+    if (!raise(OnResolved, lookupName_, dottedText(address_))) return;
     if (!lookupName_.empty()) hostCache_->add(lookupName_, address_);
     openConnection();
 }
 
 void TWeb::openConnection() {
-    socket_ = std::make_unique<platform::TcpSocket>(*receiver_, WM_WEBSOCKET, generation_);
+    phase_ = Phase::Connecting;
+    socket_ = std::make_unique<platform::TcpSocket>(*receiver_, WM_WEBSOCKET, attempt_);
     if (const int rc = socket_->open(); rc != 0) {
         socket_.reset();
         socketError_ = rc;
@@ -264,21 +295,31 @@ void TWeb::openConnection() {
     }
 }
 
-void TWeb::onSocket(int event, int error) {
-    // A refused connect or a reset connection ends the retrieval now, with its
-    // reason: nothing more will arrive, and waiting for the caller's time limit
-    // would report a stall that never was.
+void TWeb::connectFinished(int error) {
+    // A refused connect ends the retrieval now, with its reason: nothing more
+    // will arrive, and waiting for the caller's time limit would report a
+    // stall that never was.
     if (error != 0) {
-        if (event == platform::FD_CONNECT && forceCachedCopy()) return;
+        if (forceCachedCopy()) return;
+        reportSocketError(error);
+        return;
+    }
+    phase_ = Phase::Sending;
+    if (!raise(OnConnect)) return;
+    writeRequest();
+    connectTime_ = std::chrono::steady_clock::now();
+    if (phase_ == Phase::Sending) phase_ = Phase::ReadingHead;
+}
+
+void TWeb::connectionEvent(int event, int error) {
+    // A reset connection ends the retrieval at once, like a refused connect.
+    if (error != 0) {
         reportSocketError(error);
         return;
     }
     switch (event) {
-        case platform::FD_CONNECT:
-            onConnected();
-            break;
         case platform::FD_WRITE:
-            if (OnWrite && method_ == mtPOST) OnWrite(this);
+            if (method_ == mtPOST) raise(OnWrite);
             break;
         case platform::FD_READ:
             readBlock();
@@ -291,18 +332,9 @@ void TWeb::onSocket(int event, int error) {
     }
 }
 
-void TWeb::onConnected() {
-    connected_ = true;
-    GenerationWatch watch{generation_, generation_};
-    if (OnConnect) OnConnect(this);
-    if (watch.changed()) return;
-    writeRequest();
-    connectTime_ = std::chrono::steady_clock::now();
-}
-
-bool TWeb::sendPiece(const std::string& piece) {
-    if (!socket_ || !connected_) return false;
-    if (const int rc = socket_->sendAll(piece.data(), piece.size()); rc != 0) {
+bool TWeb::sendBytes(const std::string& bytes) {
+    if (!socket_ || !Connected()) return false;
+    if (const int rc = socket_->sendAll(bytes.data(), bytes.size()); rc != 0) {
         if (forceCachedCopy()) return false;
         socketError_ = rc;
         reportError(SSendError);
@@ -311,60 +343,62 @@ bool TWeb::sendPiece(const std::string& piece) {
     return true;
 }
 
+std::int64_t TWeb::receiveBytes(char* buffer, std::size_t size) {
+    if (!socket_) return -1;
+    return socket_->receive(buffer, size);
+}
+
+bool TWeb::inputWaiting() const { return socket_ && socket_->pendingBytes() > 0; }
+
 void TWeb::writeRequest() {
     static const char* kMethodWords[] = {"GET", "HEAD", "PUT", "POST", "DELETE", "LINK", "UNLINK"};
-    std::string target = requestTarget(useProxy_ ? url_ : documentPath_ + documentName_);
-    // The request is built whole and handed to the socket in one send: every
-    // piece sent alone costs a system call, a packet and a wake-up of the server.
-    std::string request = std::string(kMethodWords[method_]) + " " + target + " HTTP/1.0\r\n";
-    GenerationWatch watch{generation_, generation_};
-    if (OnPrepare) OnPrepare(this);
-    if (watch.changed()) return;
-    auto header = [&request](const char* name, const std::string& value) {
-        if (value.empty()) return;
-        request += name;
-        request += value;
-        request += "\r\n";
-    };
-    header("From: ", from_);
-    header("Host: ", webHost_);
-    if (ifModifiedSince_ != kDefaultDate) header("If-Modified-Since: ", ifModifiedSince_);
-    header("Referer: ", referer_);
-    header("User-Agent: ", userAgent_);
-    header("Accept: ", accept_);
+    RequestFields fields;
+    // The request line is fixed before OnPrepare; the headers take what the
+    // handler left in the properties.
+    fields.method = kMethodWords[method_];
+    fields.throughProxy = useProxy_;
+    fields.absoluteUrl = url_;
+    fields.path = documentPath_ + documentName_;
+    if (!raise(OnPrepare)) return;
+    fields.from = from_;
+    fields.host = webHost_;
+    if (ifModifiedSince_ != kDefaultDate) fields.ifModifiedSince = ifModifiedSince_;
+    fields.referer = referer_;
+    fields.userAgent = userAgent_;
+    fields.accept = accept_;
     if (sendCredentials_) {
         sendCredentials_ = false;
-        request += "Authorization: Basic " + platform::Base64(userID_ + ":" + password_) + "\r\n";
+        fields.credentials = RequestFields::Credentials{userID_, password_};
     }
-    request += "\r\n";
-    sendPiece(request);
+    // The request goes whole to the socket in one send: every piece sent alone
+    // costs a system call, a packet and a wake-up of the server.
+    sendBytes(requestText(fields));
 }
 
 void TWeb::readBlock() {
-    if (!socket_) return;
-    std::int64_t n = socket_->receive(receiveBuffer_.data(), kReadChunk);
+    std::int64_t n = receiveBytes(receiveBuffer_.data(), kReadChunk);
     if (n <= 0) return;  // a failed read is ignored
-    struct ReadScope {
+    struct Scope {
         bool& flag;
-        explicit ReadScope(bool& f) : flag(f) { flag = true; }
-        ~ReadScope() { flag = false; }
-    } scope(inRead_);
+        explicit Scope(bool& f) : flag(f) { flag = true; }
+        ~Scope() { flag = false; }
+    } scope(processingBlock_);
     processBlock(receiveBuffer_.data(), static_cast<std::size_t>(n));
 }
 
 void TWeb::processBlock(char* data, std::size_t size) {
     std::size_t offset = 0;
-    if (headerPhase_) {
+    if (phase_ == Phase::Sending || phase_ == Phase::ReadingHead) {
         offset = headParser_.feed(data, size);
         if (!headParser_.complete()) return;
-        headerPhase_ = false;
-        GenerationWatch watch{generation_, generation_};
+        phase_ = Phase::ReadingBody;
+        const std::uintptr_t attempt = attempt_;
         parseHeader();
-        if (watch.changed() || !retrieving_) return;
+        if (attempt != attempt_ || phase_ != Phase::ReadingBody) return;
         cacheHeader();
-        if (watch.changed() || !retrieving_) return;
+        if (attempt != attempt_ || phase_ != Phase::ReadingBody) return;
         if (statusClass_ == 3 && (statusDetail_ == 1 || statusDetail_ == 2)) {
-            receiver_->PostMessage(WM_WEBREDIRECT, generation_);
+            receiver_->PostMessage(WM_WEBREDIRECT, attempt_);
         }
     } else {
         offset = headParser_.bodyStart(data, size);
@@ -373,7 +407,6 @@ void TWeb::processBlock(char* data, std::size_t size) {
 }
 
 void TWeb::deliverBody(char* data, std::size_t size) {
-    GenerationWatch watch{generation_, generation_};
     auto account = [this](std::size_t n) {
         bytesReceived_ += static_cast<std::int64_t>(n);
         if (contentLength_ > 0) {
@@ -388,6 +421,8 @@ void TWeb::deliverBody(char* data, std::size_t size) {
                       .count();
         transferRate_ = seconds > 0 ? static_cast<double>(bytesReceived_) / 1024.0 / seconds : 0.0;
     };
+    // OnInfo comes before the first body block of a response.
+    bool infoPending = bytesReceived_ == 0;
 
     cacheBlock(data, size);
     if (storeStream_ && !storeStream_->write(data, size)) {
@@ -404,11 +439,7 @@ void TWeb::deliverBody(char* data, std::size_t size) {
             bufferStream_->append(data, size);
             bufferStream_->seek(readPosition_);
         }
-        if (infoPending_) {
-            infoPending_ = false;
-            if (OnInfo) OnInfo(this);
-            if (watch.changed()) return;
-        }
+        if (infoPending && !raise(OnInfo)) return;
         if (!requests_.empty()) handOutFromRead();
         return;
     }
@@ -417,17 +448,17 @@ void TWeb::deliverBody(char* data, std::size_t size) {
     for (std::size_t at = 0; at < size;) {
         std::size_t n = std::min(maxBlock, size - at);
         account(n);
-        if (infoPending_) {
-            infoPending_ = false;
-            if (OnInfo) OnInfo(this);
-            if (watch.changed()) return;
+        if (infoPending) {
+            infoPending = false;
+            if (!raise(OnInfo)) return;
         }
         // Each block is handed out zero-terminated after its length.
         char saved = data[at + n];
         data[at + n] = '\0';
-        if (OnDataAvailable) OnDataAvailable(this, data + at, static_cast<int>(n));
+        const bool same = raise(OnDataAvailable, static_cast<const char*>(data + at),
+                                static_cast<int>(n));
         data[at + n] = saved;
-        if (watch.changed()) return;
+        if (!same) return;
         at += n;
     }
 }
@@ -473,18 +504,19 @@ void TWeb::parseHeader() {
 }
 
 void TWeb::onClose() {
-    GenerationWatch watch{generation_, generation_};
+    const std::uintptr_t attempt = attempt_;
     const bool notModified = statusClass_ == 3 && statusDetail_ == 4;
-    while (socket_ && socket_->pendingBytes() > 0) {
+    while (inputWaiting()) {
         std::int64_t before = bytesReceived_;
         readBlock();
-        if (watch.changed()) return;
-        if (bytesReceived_ == before && !headerPhase_) break;
+        if (attempt != attempt_) return;
+        if (bytesReceived_ == before && phase_ != Phase::Sending && phase_ != Phase::ReadingHead)
+            break;
     }
     closeConnection();
     if (requestMode_ == mdRequest && !notModified) {
         handOutFromClose();
-        if (watch.changed()) return;
+        if (attempt != attempt_) return;
     }
     finishCacheEntry(true);
     requests_.clear();
@@ -502,15 +534,15 @@ void TWeb::closeConnection() {
         socket_.reset();
     }
     storeStream_.reset();
-    connected_ = false;
-    retrieving_ = false;
+    // An attempt under way ends here; one already over keeps its phase.
+    if (Retrieving()) phase_ = Phase::Closed;
     lastError_.clear();
 }
 
 void TWeb::raiseDisconnectOnce() {
-    if (disconnectReported_) return;
-    disconnectReported_ = true;
-    if (OnDisconnect) OnDisconnect(this);
+    if (phase_ == Phase::Ended) return;
+    phase_ = Phase::Ended;
+    raise(OnDisconnect);
 }
 
 }  // namespace http

@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "http/ResponseHead.h"
@@ -90,7 +91,7 @@ public:
     // --- retrieval
     void Retrieve();
     void Cancel();
-    bool Retrieving() const { return retrieving_; }
+    bool Retrieving() const;
     // Queues a request for the next len bytes of the buffered document; they
     // are copied into buffer and announced by OnContext1..OnContext8.
     void RequestData(char* Buffer, int Len, int Context, int Level1 = -1, int Level2 = -1);
@@ -185,7 +186,7 @@ public:
     // found", ...) that ended the current retrieval, or 0. A refused or reset
     // connection and a failed lookup end the retrieval at once with OnError.
     int socketError() const { return socketError_; }
-    bool Connected() const { return connected_; }
+    bool Connected() const;
 
     // Class-wide cache of looked-up hosts: "name|address" entries, sorted,
     // without duplicates, the address as a signed decimal number.
@@ -241,8 +242,35 @@ private:
         int level2;
     };
 
+    // Where the current attempt stands. One attempt is one connection: Retrieve
+    // starts one, a request repeated with credentials starts the next; Cancel
+    // gives it up. The phase alone decides what an incoming message does
+    // (dispatch).
+    enum class Phase {
+        Closed,        // no retrieval under way; requests are answered from what is buffered
+        Cancelled,     // given up by Cancel or a report: nothing more is handed out
+        Starting,      // WM_WEBSTART posted
+        Resolving,     // the host's address being found (lookup or host cache)
+        Connecting,    // connect under way
+        Sending,       // connected, the request being written
+        ReadingHead,   // reading up to the blank line that ends the response head
+        ReadingBody,   // reading the body, until the server closes
+        ServingLocal,  // a local file or folder listing, handed out on request
+        Ended,         // OnDisconnect raised: the document is used up
+    };
+
     void handleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
     void dispatch(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+    bool ofCurrentAttempt(unsigned msg, std::uintptr_t wParam) const;
+    // Raises an event; false when its handler gave the attempt up (Cancel,
+    // Retrieve, a report), so that what the caller was about to do no longer
+    // applies.
+    template <class Event, class... Args>
+    bool raise(const Event& event, Args&&... args) {
+        const std::uintptr_t attempt = attempt_;
+        if (event) event(this, std::forward<Args>(args)...);
+        return attempt == attempt_;
+    }
     void guard(const char* name);
     void reportError(int id, const std::string& argument = {});
     void reportSocketError(int code);
@@ -250,13 +278,18 @@ private:
     void parseURL(const std::string& text);
     void rebuildURL();
     void resetResponse();
-    void startLookupOrConnect();
-    void afterLookup(int error);
+    void beginAttempt();
+    void findAddress();
+    void addressFound(int error);
     void openConnection();
-    void onSocket(int event, int error);
-    void onConnected();
+    void connectFinished(int error);
+    void connectionEvent(int event, int error);
     void writeRequest();
-    bool sendPiece(const std::string& piece);
+    // Every byte TWeb sends or receives passes these three: a layer between
+    // the socket and the HTTP text (TLS) wraps them and nothing else.
+    bool sendBytes(const std::string& bytes);
+    std::int64_t receiveBytes(char* buffer, std::size_t size);
+    bool inputWaiting() const;
     void readBlock();
     void processBlock(char* data, std::size_t size);
     void deliverBody(char* data, std::size_t size);
@@ -267,7 +300,7 @@ private:
     void handOutFromRead();
     void handOutFromClose();
     void deliverNext();
-    void raiseContext(const QueuedRequest& r);
+    bool raiseContext(const QueuedRequest& r);
     void startLocalFile();
     void chooseProxy();
     void consultCache();
@@ -279,7 +312,6 @@ private:
     void handleChallenge(bool basic);
     void repeatRequest();
     std::string originHostAndPort() const;
-    bool stale(std::uintptr_t generation) const { return generation != generation_; }
 
     // properties
     std::string accept_ = "*/*";
@@ -335,24 +367,21 @@ private:
     std::unique_ptr<BufferStream> bufferStream_;
     std::unique_ptr<platform::FileStream> storeStream_;
     std::unique_ptr<platform::FileStream> localStream_;
-    std::uintptr_t generation_ = 1;
+    // Identifies the current attempt: the start and hand-out messages and the
+    // socket's notifications carry it, so that those of an attempt given up are
+    // told apart (the lookup's answer carries its own handle).
+    std::uintptr_t attempt_ = 1;
+    Phase phase_ = Phase::Closed;
     std::string lookupName_;
     std::uint32_t address_ = 0;
     int connectPort_ = 80;
     int lookupHandle_ = 0;
-    bool lookupPending_ = false;
-    int lookupError_ = 0;
     int socketError_ = 0;
-    bool connected_ = false;
-    bool retrieving_ = false;
-    bool headerPhase_ = false;
-    bool infoPending_ = false;
-    bool disconnectReported_ = false;
-    bool cancelled_ = false;
+    // A handler that pumps events while a block is processed must not see
+    // later blocks before it returns: socket messages wait meanwhile.
+    bool processingBlock_ = false;
+    // The next request carries the Basic credentials (a repeat after a challenge).
     bool sendCredentials_ = false;
-    bool servedFromFile_ = false;
-    bool endOfData_ = false;
-    bool inRead_ = false;
     TResponseHeadParser headParser_;
     std::vector<char> receiveBuffer_;
     std::chrono::steady_clock::time_point connectTime_{};
@@ -364,8 +393,10 @@ private:
     // document cache
     std::unique_ptr<TDocumentClass> document_;
     std::unique_ptr<platform::FileStream> cacheStream_;
-    bool caching_ = false;
-    bool revalidating_ = false;
+    // What this retrieval does with its cache entry: nothing, checking a
+    // valid copy (If-Modified-Since), or writing the body into it.
+    enum class CacheWork { None, Revalidating, Writing };
+    CacheWork cacheWork_ = CacheWork::None;
 
     // caches
     THostCache* hostCache_;

@@ -32,7 +32,6 @@ std::string challengeRealm(const std::string& value) {
 // ---------------------------------------------------------------- authorization
 
 void TWeb::handleChallenge(bool basic) {
-    GenerationWatch watch{generation_, generation_};
     finishCacheEntry(false);
     requests_.clear();
     closeConnection();
@@ -59,16 +58,14 @@ void TWeb::handleChallenge(bool basic) {
         // A realm without credentials is always asked for, whatever an earlier
         // challenge left in the flag.
         autoHandle_ = true;
-        if (OnAuthorization) {
-            OnAuthorization(this, realm_, autoHandle_);
-            if (watch.changed()) return;
-        }
+        if (!raise(OnAuthorization, realm_, autoHandle_)) return;
         if (autoHandle_) {
             if (!AuthorizationDialog) return;
             std::string user, password;
+            const std::uintptr_t attempt = attempt_;
             const bool ok = AuthorizationDialog(this, realm_, webHost_, user, password);
             if (!ok) return;
-            if (watch.changed()) {
+            if (attempt != attempt_) {
                 // Cancelled while the box was open (a caller's stall watchdog):
                 // what the user confirmed still serves the realm's next request.
                 credentialCache_->add(key, user, password);
@@ -84,24 +81,17 @@ void TWeb::handleChallenge(bool basic) {
 }
 
 void TWeb::repeatRequest() {
-    ++generation_;
+    ++attempt_;
     readPosition_ = 0;
     level1_ = level2_ = -1;
     const std::string ifModifiedSince = ifModifiedSince_;
     resetResponse();
     ifModifiedSince_ = ifModifiedSince;
-    headerPhase_ = true;
-    headParser_.reset();
-    infoPending_ = true;
-    disconnectReported_ = false;
-    endOfData_ = false;
     lengthHandedOut_ = 0;
-    cancelled_ = false;
     // Closing the challenged connection let go of the store file.
     if (storeToFile_) storeStream_ = platform::FileStream::create(storeName_);
-    retrieving_ = true;
     sendCredentials_ = true;
-    receiver_->PostMessage(WM_WEBSTART, generation_);
+    beginAttempt();
 }
 
 }  // namespace http

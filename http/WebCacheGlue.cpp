@@ -55,13 +55,13 @@ void TWeb::consultCache() {
     switch (document_->State) {
         case TDocumentClass::kValid:
             ifModifiedSince_ = document_->Date;
-            revalidating_ = true;
+            cacheWork_ = CacheWork::Revalidating;
             break;
         case TDocumentClass::kNew:
             cacheControl_->Prepare(*document_);
             if (document_->State != TDocumentClass::kWriting) break;
             cacheStream_ = platform::FileStream::create(document_->FileName);
-            caching_ = true;
+            cacheWork_ = CacheWork::Writing;
             break;
         default:
             break;
@@ -70,20 +70,20 @@ void TWeb::consultCache() {
 
 void TWeb::cacheHeader() {
     if (!cacheControl_) return;
-    if (revalidating_ && !caching_ && statusClass_ == 2) {
+    if (cacheWork_ == CacheWork::Revalidating && statusClass_ == 2) {
         // The document has changed: its new body replaces the entry's.
         cacheControl_->Prepare(*document_);
         if (document_->State == TDocumentClass::kWriting) {
             try {
                 cacheStream_ = platform::FileStream::create(document_->FileName);
-                caching_ = true;
+                cacheWork_ = CacheWork::Writing;
             } catch (const platform::FileCreateError&) {
                 document_->State = TDocumentClass::kAbsent;
                 cacheControl_->Update(*document_);
             }
         }
     }
-    if (!caching_) return;
+    if (cacheWork_ != CacheWork::Writing) return;
     // Error pages and redirections are not documents to serve later.
     if (statusClass_ != 2) {
         finishCacheEntry(false);
@@ -94,7 +94,7 @@ void TWeb::cacheHeader() {
 }
 
 void TWeb::cacheBlock(const char* data, std::size_t size) {
-    if (!caching_ || !cacheControl_) return;
+    if (cacheWork_ != CacheWork::Writing || !cacheControl_) return;
     if (!cacheStream_->write(data, size)) {
         finishCacheEntry(false);
         return;
@@ -104,8 +104,8 @@ void TWeb::cacheBlock(const char* data, std::size_t size) {
 }
 
 void TWeb::finishCacheEntry(bool complete) {
-    if (!caching_) return;
-    caching_ = false;
+    if (cacheWork_ != CacheWork::Writing) return;
+    cacheWork_ = CacheWork::None;
     cacheStream_.reset();
     if (!cacheControl_) return;
     // A body cut short of its Content-Length is no copy of the document.
@@ -117,24 +117,21 @@ void TWeb::finishCacheEntry(bool complete) {
 }
 
 bool TWeb::serveCachedCopy() {
-    caching_ = false;
+    if (cacheWork_ == CacheWork::Writing) cacheWork_ = CacheWork::None;
     cacheStream_.reset();
     if (!cacheControl_ || document_->State != TDocumentClass::kValid ||
         !platform::fs::fileExists(document_->FileName))
         return false;
     closeConnection();
     localStream_ = platform::FileStream::openRead(document_->FileName);
-    servedFromFile_ = true;
-    if (OnConnect) OnConnect(this);
+    raise(OnConnect);
     return true;
 }
 
 bool TWeb::forceCachedCopy() {
     if (!cacheControl_ || document_->State != TDocumentClass::kValid || !OnForceCache) return false;
-    GenerationWatch watch{generation_, generation_};
     bool force = false;
-    OnForceCache(this, force);
-    if (watch.changed() || !force) return false;
+    if (!raise(OnForceCache, force) || !force) return false;
     return serveCachedCopy();
 }
 

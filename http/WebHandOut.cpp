@@ -9,7 +9,7 @@
 
 namespace http {
 
-void TWeb::raiseContext(const QueuedRequest& r) {
+bool TWeb::raiseContext(const QueuedRequest& r) {
     if (contentLength_ > 0) {
         percentDone_ = static_cast<int>(std::llround(static_cast<double>(bytesReceived_) * 100.0 /
                                                      static_cast<double>(contentLength_)));
@@ -19,14 +19,14 @@ void TWeb::raiseContext(const QueuedRequest& r) {
                                      &OnContext5, &OnContext6, &OnContext7, &OnContext8};
     const TContextEvent& e =
         (r.context >= 2 && r.context <= 8) ? *events[r.context - 1] : OnContext1;
-    if (e) e(this, r.context, r.level1, r.level2);
+    return raise(e, r.context, r.level1, r.level2);
 }
 
 void TWeb::handOutFromRead() {
     if (!bufferStream_) return;
     QueuedRequest r = requests_.front();
     if (bufferStream_->size() < readPosition_ + r.length) {
-        if (!connected_) requests_.clear();
+        if (!Connected()) requests_.clear();
         return;
     }
     requests_.pop_front();
@@ -38,7 +38,7 @@ void TWeb::handOutFromRead() {
     lengthHandedOut_ = static_cast<int>(n);
     level1_ = r.level1;
     level2_ = r.level2;
-    if (!cancelled_) raiseContext(r);
+    if (phase_ != Phase::Cancelled) raiseContext(r);
 }
 
 void TWeb::handOutFromClose() {
@@ -50,11 +50,12 @@ void TWeb::handOutFromClose() {
     std::size_t n = bufferStream_->read(r.buffer, static_cast<std::size_t>(r.length));
     readPosition_ += static_cast<std::int64_t>(n);
     lengthHandedOut_ = static_cast<int>(n);
-    if (!cancelled_) raiseContext(r);
+    if (phase_ != Phase::Cancelled) raiseContext(r);
 }
 
+// Not called once the retrieval was cancelled (dispatch).
 void TWeb::deliverNext() {
-    if (cancelled_ || requests_.empty()) return;
+    if (requests_.empty()) return;
     QueuedRequest r = requests_.front();
     if (peekMode_) {
         requests_.pop_front();
@@ -69,12 +70,9 @@ void TWeb::deliverNext() {
         lengthHandedOut_ = static_cast<int>(n);
         if (n < length) {
             // A short read ends the document.
-            servedFromFile_ = false;
-            endOfData_ = true;
             closeConnection();
-            GenerationWatch watch{generation_, generation_};
-            if (n > 0) raiseContext(r);
-            if (!watch.changed()) raiseDisconnectOnce();
+            if (n > 0 && !raiseContext(r)) return;
+            raiseDisconnectOnce();
         } else {
             raiseContext(r);
         }
@@ -83,9 +81,8 @@ void TWeb::deliverNext() {
     if (!bufferStream_) return;
     std::int64_t available = bufferStream_->size() - readPosition_;
     if (available < r.length) {
-        if (connected_) return;  // the next read hands it out
+        if (Connected()) return;  // the next read hands it out
         requests_.pop_front();
-        endOfData_ = true;
         if (available <= 0) {
             closeConnection();
             raiseDisconnectOnce();
@@ -96,9 +93,7 @@ void TWeb::deliverNext() {
         std::size_t n = bufferStream_->read(r.buffer, static_cast<std::size_t>(available));
         readPosition_ += static_cast<std::int64_t>(n);
         lengthHandedOut_ = static_cast<int>(n);
-        GenerationWatch watch{generation_, generation_};
-        raiseContext(r);
-        if (watch.changed()) return;
+        if (!raiseContext(r)) return;
         closeConnection();
         raiseDisconnectOnce();
         return;

@@ -41,12 +41,4 @@ std::string httpDateNow();
 // headers of its own. They travel percent-encoded (RFC 3986, 2.1).
 std::string requestTarget(const std::string& text);
 
-// Tells whether the retrieval moved on (Cancel, a new Retrieve) while a
-// handler ran: what the handler's caller was about to do no longer applies.
-struct GenerationWatch {
-    const std::uintptr_t& current;
-    std::uintptr_t start;
-    bool changed() const { return current != start; }
-};
-
 }  // namespace http

@@ -13,11 +13,9 @@ namespace http {
 
 void TWeb::startLocalFile() {
     const std::string path = documentPath_ + documentName_;
-    GenerationWatch watch{generation_, generation_};
     if (platform::fs::fileExists(path)) {
         localStream_ = platform::FileStream::openRead(path);
-        servedFromFile_ = true;
-        if (OnConnect) OnConnect(this);
+        raise(OnConnect);
         return;
     }
     if (platform::fs::directoryExists(path)) {
@@ -32,13 +30,11 @@ void TWeb::startLocalFile() {
             DirectoryListing::page(directory, platform::DirectoryScan::list(directory)));
         bufferStream_->seek(readPosition_);
         bytesReceived_ = bufferStream_->size();
-        if (OnConnect) OnConnect(this);
-        if (watch.changed()) return;
-        if (OnResponse) OnResponse(this, 2, 0, "OK");
-        if (watch.changed()) return;
+        if (!raise(OnConnect)) return;
+        if (!raise(OnResponse, 2, 0, std::string("OK"))) return;
         contentType_ = "TEXT";
         contentSubType_ = "HTML";
-        if (OnInfo) OnInfo(this);
+        raise(OnInfo);
         return;
     }
     reportError(SFileDoesNotExist, documentName_);

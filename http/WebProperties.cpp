@@ -9,7 +9,7 @@
 namespace http {
 
 void TWeb::guard(const char* name) {
-    if (retrieving_) reportError(SPropertyWhileRetrieving, name);
+    if (Retrieving()) reportError(SPropertyWhileRetrieving, name);
 }
 
 void TWeb::setCacheControl(TWebCache* v) {
@@ -28,7 +28,7 @@ void TWeb::Notification(WebCompanion* removed) {
     if (removed == proxyDispatcher_) proxyDispatcher_ = nullptr;
     if (removed == cacheControl_) {
         cacheControl_ = nullptr;
-        caching_ = false;
+        if (cacheWork_ == CacheWork::Writing) cacheWork_ = CacheWork::None;
         cacheStream_.reset();
     }
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "http/EnvironmentProxies.h"
 #include "http/WebCompanion.h"
 
 namespace http {
@@ -34,12 +35,19 @@ public:
     const std::vector<std::string>& NoProxy() const { return noProxy_; }
     void setNoProxy(const std::vector<std::string>& lines) { noProxy_ = lines; }
 
-    // True when some non-empty NoProxy line occurs in hostAndPort.
+    // Hosts reached directly as the no_proxy variable lists them (domains
+    // with their subdomains, addresses, networks), besides the lines above.
+    const NoProxyList& NoProxyHosts() const { return noProxyHosts_; }
+    void setNoProxyHosts(const NoProxyList& list) { noProxyHosts_ = list; }
+
+    // True when some non-empty NoProxy line occurs in hostAndPort, or
+    // NoProxyHosts takes its host and port.
     bool bypasses(const std::string& hostAndPort) const;
 
 private:
     TProxies proxies_;
     std::vector<std::string> noProxy_;
+    NoProxyList noProxyHosts_;
 };
 
 }  // namespace http

@@ -5,7 +5,8 @@
 
 namespace platform {
 
-// IPv4 addresses as text. Addresses are in network byte order.
+// IPv4 addresses as text, for callers that hold them as numbers in network
+// byte order; both go through IpAddress.
 
 // The address of exactly four dotted decimal numbers of 0..255 ("10.0.0.1"),
 // or 0 when the text is anything else.

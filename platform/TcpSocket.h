@@ -2,19 +2,18 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <string>
 
+#include "platform/AsyncSocket.h"
+#include "platform/IpAddress.h"
 #include "platform/SocketEvents.h"
-
-class QSocketNotifier;
 
 namespace platform {
 
 class MessageReceiver;
 
-// A non-blocking IPv4 TCP client socket whose read, write, connect and close
-// notifications (SocketEvents.h) are posted to a component's receiver:
+// A non-blocking TCP client socket (IPv4 or IPv6) on the program's one socket
+// core (AsyncSocket.h), every notification asked for and posted to a
+// component's receiver:
 // - FD_CONNECT once the connect has finished, with its error code (0 on success);
 // - FD_WRITE after the connect and whenever the socket can take data again;
 // - FD_READ when data wait; it is not posted again until receive() has been called;
@@ -29,11 +28,13 @@ public:
     TcpSocket(const TcpSocket&) = delete;
     TcpSocket& operator=(const TcpSocket&) = delete;
 
-    // Creates the socket. 0, or the error code.
-    int open();
-    // Starts connecting to an IPv4 address in network byte order. Returns
-    // WSAEWOULDBLOCK when the connect is under way (the usual case), 0 when it
-    // finished at once, or another error code.
+    // Creates the socket for addresses of the family. 0, or the error code.
+    int open(IpFamily family = IpFamily::V4);
+    // Starts connecting. Returns WSAEWOULDBLOCK when the connect is under way
+    // (the usual case), 0 when it finished at once, or another error code. A
+    // socket opened for the other family is made again for the address's one.
+    int connect(const IpAddress& address, std::uint16_t port);
+    // The same for an IPv4 address in network byte order.
     int connect(std::uint32_t addressNetworkOrder, std::uint16_t port);
 
     // Takes every byte: what the socket cannot accept at once is kept and sent
@@ -52,33 +53,15 @@ public:
 
     // Send system calls made by every socket of the process so far (tests and
     // benchmarks count them).
-    static std::uint64_t sendCalls();
+    static std::uint64_t sendCalls() { return AsyncSocket::sendCalls(); }
 
-    bool isOpen() const { return fd_ >= 0; }
-    bool connected() const { return connected_; }
+    bool isOpen() const { return socket_.isOpen(); }
+    bool connected() const { return socket_.connected(); }
     int lastError() const { return lastError_; }
 
 private:
-    void onReadable();
-    void onWritable();
-    void post(int event, int error);
-    void watchReadable(bool on);
-    void watchWritable(bool on);
-    bool flush();  // false on a send error (lastError_ set)
-
-    MessageReceiver& receiver_;
-    unsigned message_;
-    std::uintptr_t tag_;
-    int fd_ = -1;
-    bool connecting_ = false;
-    bool connected_ = false;
-    bool closeReported_ = false;
-    bool readPosted_ = false;  // FD_READ posted, receive() not yet called
+    AsyncSocket socket_;
     int lastError_ = 0;
-    std::string outgoing_;
-    std::size_t outgoingSent_ = 0;
-    std::unique_ptr<QSocketNotifier> readNotifier_;
-    std::unique_ptr<QSocketNotifier> writeNotifier_;
 };
 
 }  // namespace platform

@@ -17,7 +17,9 @@ class MessageReceiver;
 // The socket library of the mail components, an asynchronous socket
 // interface: non-blocking sockets whose read, write,
 // connect and close events arrive as messages to a component's hidden
-// receiver, and host and service lookups that report the same way.
+// receiver, and host and service lookups that report the same way. It is a
+// thin layer over the program's one socket core (AsyncSocket), host lookup
+// (HostLookup) and address text (IpAddress).
 //
 // On Linux the socket functions belong to the C library and cannot be
 // missing, so Load always succeeds; the "Winsock not found", "Winsock is not
@@ -126,6 +128,8 @@ private:
     void requireLoaded() const;
     SocketState* find(TSocket s);
     int fail(int code);
+    TAsyncHandle takeHandle();
+    void finishLookup(TAsyncHandle handle, int lookupHandle, std::intptr_t lParam);
 
     bool loaded_ = true;
     int startups_ = 0;
@@ -133,6 +137,8 @@ private:
     TAsyncHandle nextHandle_ = 1;
     std::map<TSocket, std::unique_ptr<SocketState>> sockets_;
     std::map<TAsyncHandle, std::unique_ptr<Lookup>> lookups_;
+    // Receives the answers of the host lookups, numbered by request handle.
+    std::unique_ptr<platform::MessageReceiver> lookupRelay_;
 };
 
 // The one loader for the whole process.

@@ -8,10 +8,14 @@ packages=(
   cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  # TLS for "https://" (the package then depends on libssl3)
+  libssl-dev
   # running the desktop program
   adwaita-icon-theme qt6-gtk-platformtheme
   # real peers used by the tests
   nginx-light dnsmasq-base python3-aiosmtpd tinyproxy apache2-utils
+  # the test certificates (a CA and its server certificates, made at test time)
+  openssl
   # windows under a virtual display, screenshots
   xvfb xauth x11-utils imagemagick xdotool
   # the browser test: Debian's chromium, driven by puppeteer-core from npm, and

@@ -24,7 +24,7 @@ const QStringList kValueOptions = {"rule", "quota",    "on-quota",      "mystery
 QList<QCommandLineOption> optionTable() {
     QList<QCommandLineOption> table;
     for (const char* flag : {"text", "no-text", "graphics", "no-graphics", "everything",
-                             "no-stay-in-path", "no-unknown-size", "offline"})
+                             "no-stay-in-path", "no-unknown-size", "offline", "no-proxy"})
         table.append(QCommandLineOption(QString::fromLatin1(flag)));
     table.append(QCommandLineOption(QStringList{QStringLiteral("q"), QStringLiteral("quiet")}));
     table.append(QCommandLineOption(QStringList{QStringLiteral("v"), QStringLiteral("verbose")}));
@@ -139,6 +139,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
             options.unknownSize = false;
         else if (name == "offline")
             options.offline = true;
+        else if (name == "no-proxy")
+            options.noProxy = true;
         else if (name == "quiet" || name == "q")
             options.quiet = true;
         else if (name == "verbose" || name == "v")
@@ -254,6 +256,14 @@ std::string usageText(const std::string& programName) {
            "      --password-file FILE       read the password from the first line of FILE\n"
            "Without --user, the site's machine entry in ~/.netrc (or its default entry)\n"
            "answers, as wget reads that file.\n"
+           "\n"
+           "Proxies:\n"
+           "      --no-proxy                 ignore the proxy variables: every request goes\n"
+           "                                 straight to its server\n"
+           "Without --no-proxy, http:// requests go through the proxy in http_proxy (or\n"
+           "HTTP_PROXY), such as http://proxy.example:3128/, except for the hosts listed in\n"
+           "no_proxy (or NO_PROXY): names with their subdomains, addresses, networks, or\n"
+           "'*' for all. A malformed value is an invalid argument.\n"
            "\n"
            "Other:\n"
            "      --mystery-name NAME        name for a directory page whose default document\n"

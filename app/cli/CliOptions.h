@@ -37,6 +37,9 @@ struct CliOptions {
     std::optional<std::string> user;
     std::optional<std::string> password;
     std::optional<std::string> passwordFile;
+    // --no-proxy: every request goes straight to its server, whatever
+    // http_proxy and the other proxy variables say.
+    bool noProxy = false;
     bool quiet = false;
     bool verbose = false;
     bool help = false;

@@ -22,6 +22,7 @@
 #include "engine/AllowedFiles.h"
 #include "engine/JobValidation.h"
 #include "engine/wsmain.h"
+#include "http/EnvironmentProxies.h"
 #include "platform/FileSystem.h"
 #include "platform/InterruptWatcher.h"
 #include "platform/Terminal.h"
@@ -83,6 +84,15 @@ std::vector<cli::NetrcEntry> readNetrc() {
     return cli::parseNetrc(text);
 }
 
+// The proxy variables as this process was given them; the engine reads no
+// environment itself.
+http::ProxyVariables proxyVariables() {
+    http::ProxyVariables variables;
+    for (const std::string& name : http::ProxyVariableNames())
+        if (const char* value = std::getenv(name.c_str())) variables[name] = value;
+    return variables;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,6 +124,9 @@ int main(int argc, char** argv) {
                                        options.quiet, stdout, stderr);
     }
     options.saveDirectory = absoluteSaveDirectory(options.saveDirectory);
+    http::EnvironmentProxies proxies;
+    if (std::string reason; !options.noProxy && !proxies.read(proxyVariables(), reason))
+        return usageError(reason + " (--no-proxy ignores it)");
 
     using Mode = cli::ConsoleJobView::Mode;
     const bool terminal = platform::isTerminal(1);
@@ -125,6 +138,11 @@ int main(int argc, char** argv) {
     view.setColumns(platform::terminalColumns(1));
 
     engine::THvxEngine engine(view);
+    engine.UseProxies(proxies);
+    if (proxies.httpProxy() && proxies.httpProxy()->hasCredentials)
+        view.printError(kProgram +
+                        ": warning: the user name and password in the proxy address are not "
+                        "sent; a proxy that wants them will refuse the requests");
 
     // The checks of the start-address page, with its messages.
     view.setShowAllBoxes(true);

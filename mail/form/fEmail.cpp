@@ -10,9 +10,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <algorithm>
-#include <exception>
 
-#include "mail/MailErrors.h"
 #include "mail/form/EmailErrorDialog.h"
 #include "platform/gui/Clipboard.h"
 #include "platform/gui/QtDialogs.h"
@@ -22,25 +20,7 @@ namespace {
 constexpr const char* kBoxCaption = "Harvex";
 constexpr const char* kMissingFields =
     "Internal Error: All the customization fields must be supplied by the programmer !";
-constexpr const char* kWinsockProblem =
-    "There was a problem with your computer's Winsock library and a connection to the "
-    "Internet could not be made.";
-constexpr const char* kClipboardAdvice =
-    "You can still send the message to your friend.  Click the \"To Clipboard\" button and "
-    "the email message will be put in the Windows Clipboard.  You can then paste it into a "
-    "regular email to your friend.";
-constexpr const char* kNoDnsServer =
-    "A DNS server cannot be found but you can still send the message to your friend.  Click "
-    "the \"To Clipboard\" button and the email message will be put in the Windows Clipboard.  "
-    "You can then paste it into a regular email to your friend.";
 constexpr const char* kSentText = "The email was successfully sent.";
-constexpr const char* kAnonymousSender = "A friend";
-constexpr const char* kCompany = "available for downloading from Corvane Software's Web Site.";
-// With the service name unknown to the system, the SMTP client falls back to
-// its default port.
-constexpr const char* kPortServiceName = "harvex-email-port";
-
-const std::string kCrLf = "\r\n";
 
 // Texts are byte strings; widgets show UTF-8 when it is valid, else Latin-1.
 QString decode(const std::string& bytes) {
@@ -66,7 +46,10 @@ QFont pixelFont(const char* family) {
 }  // namespace
 
 TfrmEmail::TfrmEmail(QWidget* parent, TEmailFormSettings settings)
-    : QDialog(parent), settings_(std::move(settings)), finder_(ctlMX, ctlHTTP) {
+    : QDialog(parent),
+      sender_(settings),
+      ctlMessage(sender_.Message()),
+      settings_(std::move(settings)) {
     setObjectName(QStringLiteral("frmEmail"));
     setWindowTitle(QStringLiteral("Email apptitle to a Friend"));
     // A single fixed border with only the system menu.
@@ -176,36 +159,14 @@ TfrmEmail::TfrmEmail(QWidget* parent, TEmailFormSettings settings)
     connect(butSend, &QPushButton::clicked, this, &TfrmEmail::butSendClick);
     connect(butCancel, &QPushButton::clicked, this, &TfrmEmail::butCancelClick);
 
-    ctlMX.setTimeOut(kResolverTimeOut);
-    ctlMX.Port = settings_.ResolverPort;
-    ctlMX.Counter().setTickInterval(settings_.TickIntervalMs);
-
-    ctlMsMail.setWinsockLoaded(true);
-    ctlMsMail.DefaultPort = settings_.SmtpPort;
-    if (settings_.SmtpPort != TEmailFormSettings::kSmtpPort)
-        ctlMsMail.setServiceName(kPortServiceName);
-    ctlMsMail.setTimeOut(kSmtpTimeOut);
-    ctlMsMail.Counter().setTickInterval(settings_.TickIntervalMs);
-    ctlMsMail.MailMessage = &ctlMessage;
-    ctlMsMail.OnMailSent = [this] { ctlMsMailMailSent(); };
-
-    ctlMessage.setContentType("text/plain");
-    ctlMessage.setReturnReceipt(false);
-
-    ctlHTTP.ProxyPort = "80";
-    ctlHTTP.Agent = "Corvane Software Email-A-Friend";
-    ctlHTTP.NoCache = false;
-    ctlHTTP.ContentTypePost = "application/x-www-form-urlencoded";
-    ctlHTTP.MultiThreaded = false;
-    ctlHTTP.Counter().setTickInterval(settings_.TickIntervalMs);
-
-    finder_.NameServers = settings_.NameServers;
-    finder_.MakerHost = settings_.MakerHost;
-    finder_.SetStatus = [this](const std::string& text) {
-        // A cancelled send asks no further name server.
-        if (canceled_) throw ECanceledError();
-        SetStatus(text);
+    sender_.OnStatus = [this](const std::string& text) { SetStatus(text); };
+    sender_.OnBusy = [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
     };
+    sender_.OnDelivered = [this] { ctlMsMailMailSent(); };
 }
 
 TfrmEmail::~TfrmEmail() = default;
@@ -218,9 +179,19 @@ platform::Dialogs& TfrmEmail::Dialogs() {
 
 std::string TfrmEmail::FieldText(const QLineEdit* edit) const { return encode(edit->text()); }
 
-std::string TfrmEmail::SenderName() const {
-    const std::string name = FieldText(txtName);
-    return name.empty() ? kAnonymousSender : name;
+TRecommendation TfrmEmail::Recommendation() const {
+    TRecommendation r;
+    r.SenderName = FieldText(txtName);
+    r.SenderAddress = FieldText(txtYourEmail);
+    r.FriendName = FieldText(txtFriendsName);
+    r.FriendAddress = FieldText(txtAddress);
+    r.Personal = encode(memText->toPlainText());
+    r.Html = chkHTML->isChecked();
+    r.AppTitle = sAppTitle;
+    r.DownloadURL = sDownloadURL;
+    r.AppSummary = sAppSummary;
+    r.AppDescription = sAppDescription;
+    return r;
 }
 
 void TfrmEmail::showEvent(QShowEvent* event) {
@@ -257,118 +228,15 @@ void TfrmEmail::SetStatus(const std::string& text) {
     lblStatus->repaint();
 }
 
-void TfrmEmail::ComposeMessage(const std::string& senderName) {
-    const std::string friendName = FieldText(txtFriendsName);
-    std::string personal = encode(memText->toPlainText());
-    // The memo's lines, joined by CR LF.
-    std::string joined;
-    for (char c : personal) {
-        if (c == '\n')
-            joined += kCrLf;
-        else
-            joined += c;
-    }
-    personal = joined;
-
-    std::string text;
-    if (!chkHTML->isChecked()) {
-        ctlMessage.setContentType("text/plain");
-        text += "Hello " + friendName + ", " + kCrLf;
-        text += senderName + " wanted to let you know about " + sAppTitle + ", " + sAppSummary +
-                "  It's " + kCompany + kCrLf + kCrLf;
-        text += "Just point your Web Browser to " + sDownloadURL + kCrLf;
-        if (!personal.empty())
-            text += kCrLf + senderName + " also wanted to send you a special message: " + kCrLf +
-                    kCrLf + personal + kCrLf;
-        text +=
-            kCrLf + "What is " + sAppTitle + "?" + kCrLf + kCrLf + sAppDescription + kCrLf + kCrLf;
-    } else {
-        ctlMessage.setContentType("text/HTML");
-        text += "<HTML>" + kCrLf + "<BODY>" + kCrLf + kCrLf + "<P>Hello " + friendName + ", <BR>";
-        text += senderName + " wanted to let you know about " + sAppTitle + ", " + sAppSummary +
-                "  It's " + kCompany + "<BR>" + kCrLf + kCrLf;
-        text += "<P><A HREF=\"" + sDownloadURL + "\">" + "Click here to download " + sAppTitle +
-                "</A><BR>" + kCrLf;
-        text += "or point your Web Browser to " + sDownloadURL + "<BR>" + kCrLf;
-        if (!personal.empty())
-            text += kCrLf + "<P>" + senderName +
-                    " also wanted to send you a special message: <BR>" + kCrLf + kCrLf + "<PRE>" +
-                    kCrLf + personal + kCrLf + "</PRE>" + kCrLf;
-        text += kCrLf + "<P><H2>What is " + sAppTitle + "?</H2>" + kCrLf + kCrLf + sAppDescription +
-                kCrLf + kCrLf + "</BODY>" + kCrLf + "</HTML>";
-    }
-    ctlMessage.setBodyText(text);
-}
-
-void TfrmEmail::GetDNSServers(std::vector<std::string>& list) { finder_.GetDNSServers(list); }
-
-void TfrmEmail::FindMailServers(const std::string& address, std::vector<std::string>& list) {
-    finder_.FindMailServers(address, list);
-}
-
-std::vector<std::string> TfrmEmail::LookUpExchangers() {
-    std::vector<std::string> list;
-    FindMailServers(FieldText(txtYourEmail), list);
-    if (canceled_) throw ECanceledError();
-    return list;
-}
-
-std::string TfrmEmail::Deliver(const std::vector<std::string>& exchangers) {
-    ComposeMessage(SenderName());
-    ctlMessage.Sender().setAddress(FieldText(txtYourEmail));
-    ctlMessage.Sender().setName(FieldText(txtName));
-
-    std::string failure;
-    for (const std::string& entry : exchangers) {
-        const std::string host = entry.substr(entry.find('|') + 1);
-        SetStatus("Sending through " + host);
-        ctlMsMail.Server = host;
-        ctlMsMail.setTimeOut(kExchangerTimeOut);
-        ctlMessage.Recipients().Clear();
-        ctlMessage.Recipients().Add(FieldText(txtAddress), "");
-        try {
-            ctlMsMail.Send();
-            return {};
-        } catch (const std::exception& e) {
-            // Once the server has taken the message it is delivered; a failed
-            // goodbye after that must not send it through another exchanger.
-            if (mailSent_) return {};
-            failure = std::string(e.what()) + kCrLf + kClipboardAdvice;
-        }
-        // After Cancel no other exchanger gets the message.
-        if (canceled_) break;
-    }
-    return failure;
-}
+void TfrmEmail::ComposeMessage() { sender_.Compose(Recommendation()); }
 
 void TfrmEmail::butSendClick() {
     // One sequence at a time: the components serve a single exchange.
     if (sending_) return;
     sending_ = true;
-    canceled_ = false;
-    mailSent_ = false;
     pendingResult_ = -1;
 
-    std::string failure;
-    try {
-        ctlMsMail.setWinsockLoaded(true);
-    } catch (...) {
-        failure = kWinsockProblem;
-    }
-    if (failure.empty()) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        try {
-            SetStatus("Building DNS list");
-            const std::vector<std::string> exchangers = LookUpExchangers();
-            failure = exchangers.empty() ? std::string(kNoDnsServer) : Deliver(exchangers);
-        } catch (const std::exception& e) {
-            failure = std::string(e.what()) + kCrLf + kClipboardAdvice;
-        } catch (...) {
-            failure = std::string("Error") + kCrLf + kClipboardAdvice;
-        }
-        SetStatus("");
-        QApplication::restoreOverrideCursor();
-    }
+    const std::string failure = sender_.Send(Recommendation());
     if (!failure.empty() && ShowErrorDialog(failure)) btnToClipboardClick();
 
     sending_ = false;
@@ -380,7 +248,7 @@ bool TfrmEmail::ShowErrorDialog(const std::string& text) {
 }
 
 void TfrmEmail::btnToClipboardClick() {
-    ComposeMessage(SenderName());
+    ComposeMessage();
     platform::setClipboardText(ctlMessage.BodyText());
     Dialogs().messageBox(kBoxCaption,
                          "The message about " + sAppTitle +
@@ -390,17 +258,12 @@ void TfrmEmail::btnToClipboardClick() {
 }
 
 void TfrmEmail::ctlMsMailMailSent() {
-    mailSent_ = true;
     Dialogs().messageBox(kBoxCaption, kSentText, platform::DialogKind::Information,
                          platform::kButtonOk);
     done(QDialog::Accepted);
 }
 
-void TfrmEmail::CancelNetwork() {
-    canceled_ = true;
-    ctlMX.Cancel();
-    ctlMsMail.Cancel();
-}
+void TfrmEmail::CancelNetwork() { sender_.Cancel(); }
 
 void TfrmEmail::butCancelClick() {
     CancelNetwork();

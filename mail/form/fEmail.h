@@ -6,12 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "mail/HttpProt.h"
-#include "mail/MailServerFinder.h"
+#include "mail/RecommendationSender.h"
 #include "mail/msmsg.h"
-#include "mail/msmx.h"
-#include "mail/mssmtp.h"
-#include "platform/NameServerSource.h"
 
 class QCheckBox;
 class QFrame;
@@ -26,27 +22,20 @@ class Dialogs;
 
 // Where the form finds its peers and how it shows its boxes. The defaults are
 // those of the desktop program; tests point everything at loopback.
-struct TEmailFormSettings {
-    static constexpr std::uint16_t kDnsPort = 53;
-    static constexpr std::uint16_t kSmtpPort = 25;
-    static constexpr int kSecondMs = 1000;
-
-    platform::NameServerSource NameServers;
-    // The host (optionally ":port") that serves the fallback list of name servers.
-    std::string MakerHost = "www.corvane.example";
-    std::uint16_t ResolverPort = kDnsPort;
-    std::uint16_t SmtpPort = kSmtpPort;
-    // The length of one second of the components' time-outs.
-    int TickIntervalMs = kSecondMs;
+struct TEmailFormSettings : TRecommendationPeers {
     // The message boxes; null means Qt message boxes over the form. Not owned.
     platform::Dialogs* Dialogs = nullptr;
 };
 
-// Recommends the program to a friend by e-mail: the message goes to the
-// mail exchangers of the sender's own domain, or to the clipboard when none
-// can be reached.
+// Recommends the program to a friend by e-mail: the form gathers the entries
+// and shows the progress of a TRecommendationSender, which delivers the
+// message to the mail exchangers of the sender's own domain; the message goes
+// to the clipboard when none can be reached.
 class TfrmEmail : public QDialog {
     Q_OBJECT
+    // Declared first: ctlMessage refers into it.
+    TRecommendationSender sender_;
+
 public:
     static constexpr int kClientWidth = 399;
     static constexpr int kClientHeight = 434;
@@ -54,9 +43,6 @@ public:
     static constexpr int kStatusTop = 418;
     // Space kept between the status line and the Send button.
     static constexpr int kStatusGap = 4;
-    static constexpr int kResolverTimeOut = 30;
-    static constexpr int kSmtpTimeOut = 30;
-    static constexpr int kExchangerTimeOut = 7;
 
     explicit TfrmEmail(QWidget* parent = nullptr, TEmailFormSettings settings = {});
     ~TfrmEmail() override;
@@ -85,10 +71,8 @@ public:
     QPushButton* butCancel;
     QLabel* lblStatus;
 
-    TmsMXResolver ctlMX;
-    TmsSMTP ctlMsMail;
-    TmsMessage ctlMessage;
-    THttpCli ctlHTTP;
+    // The message as composed last (the sender's).
+    TmsMessage& ctlMessage;
 
     void FormShow();
     void txtAddressChange();
@@ -112,27 +96,18 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void ComposeMessage(const std::string& senderName);
-    void FindMailServers(const std::string& address, std::vector<std::string>& list);
-    void GetDNSServers(std::vector<std::string>& list);
+    // The recommendation as the entries and the opener's texts give it.
+    TRecommendation Recommendation() const;
+    void ComposeMessage();
 
     void CancelNetwork();
-    // The exchangers of the sender's domain, in order; throws ECanceledError
-    // when the user cancelled meanwhile.
-    std::vector<std::string> LookUpExchangers();
-    // Tries each exchanger in turn; returns the failure text, empty on success.
-    std::string Deliver(const std::vector<std::string>& exchangers);
     bool ShowErrorDialog(const std::string& text);
-    std::string SenderName() const;
     std::string FieldText(const QLineEdit* edit) const;
     platform::Dialogs& Dialogs();
 
     TEmailFormSettings settings_;
     std::unique_ptr<platform::Dialogs> ownDialogs_;
-    TMailServerFinder finder_;
     bool sending_ = false;
-    bool canceled_ = false;
-    bool mailSent_ = false;
     int pendingResult_ = -1;
 };
 

@@ -6,7 +6,7 @@ _harvex_cli() {
     local prev=${COMP_WORDS[COMP_CWORD - 1]}
     local options="--text --no-text --graphics --no-graphics --everything --rule
         --no-stay-in-path --quota --on-quota --no-unknown-size --mystery-name
-        --offline --convert --user --password --password-file --quiet --verbose --help --version"
+        --offline --convert --no-proxy --user --password --password-file --quiet --verbose --help --version"
     # Options that take the next word (or the text after "=") as their value.
     local with_value="--rule --quota --on-quota --mystery-name --convert --user --password --password-file"
 

@@ -34,6 +34,12 @@ TEST(CliOptions, DefaultsAreThoseOfTheWizard) {
     EXPECT_TRUE(o.rules.empty());
     EXPECT_FALSE(o.offline);
     EXPECT_FALSE(o.convertDirectory.has_value());
+    EXPECT_FALSE(o.noProxy);
+}
+
+TEST(CliOptions, NoProxyIsAFlag) {
+    EXPECT_TRUE(parseOk({"--no-proxy", "http://h.test/", "out"}).noProxy);
+    EXPECT_TRUE(parseOk({"http://h.test/", "out", "--no-proxy"}).noProxy);
 }
 
 TEST(CliOptions, OfflineCopiesAndConvertingAnEarlierOne) {

@@ -43,7 +43,7 @@ mkdir "$work/site" "$work/sites-old"
 touch "$work/secret.txt" "$work/site-notes"
 cd "$work"
 
-complete_words "--no-graphics --no-stay-in-path --no-text --no-unknown-size" --no-
+complete_words "--no-graphics --no-proxy --no-stay-in-path --no-text --no-unknown-size" --no-
 complete_words "--password --password-file" --pass
 complete_words "--verbose --version" --ver
 complete_words "continue stop" --on-quota ""

@@ -23,6 +23,17 @@ OUT = os.path.dirname(os.path.abspath(__file__))
 class Handler:
     def __init__(self):
         self.count = 0
+        path = os.path.join(OUT, 'refused.txt')
+        self.refused = set()
+        if os.path.exists(path):
+            with open(path) as f:
+                self.refused = set(line.strip() for line in f if line.strip())
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address in self.refused:
+            return '550 5.1.1 <%s>: Recipient address rejected: User unknown' % address
+        envelope.rcpt_tos.append(address)
+        return '250 OK'
 
     async def handle_DATA(self, server, session, envelope):
         self.count += 1
@@ -49,6 +60,9 @@ bool SmtpServer::start() {
     }
     const std::string w = dir_.path().toStdString();
     writeFile(w + "/harvexsink.py", kHandler);
+    std::string refused;
+    for (const std::string& address : refused_) refused += address + "\n";
+    writeFile(w + "/refused.txt", refused);
     port_ = freeTcpPort();
     // The handler module is imported from the fixture's folder (the working
     // directory of the server).

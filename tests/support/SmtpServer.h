@@ -23,6 +23,10 @@ public:
     SmtpServer();
     ~SmtpServer();
 
+    // The server answers RCPT TO for this address with 550 (User unknown).
+    // Takes effect at start().
+    void refuseRecipient(const std::string& address) { refused_.push_back(address); }
+
     // Starts the server; false (and an explanation in error()) when it could not.
     bool start();
     void stop();
@@ -40,6 +44,7 @@ private:
     std::uint16_t port_ = 0;
     PeerProcess process_;
     std::string error_;
+    std::vector<std::string> refused_;
 };
 
 }  // namespace testsupport
