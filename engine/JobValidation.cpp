@@ -16,7 +16,7 @@ constexpr const char* kBlankBoxes = "One or more of the text boxes have been lef
 constexpr const char* kInvalidDrive =
     "The Drive you have specified is invalid. Please specify another.";
 constexpr const char* kMustStartWithHttp =
-    "The Web site you are downloading must start with \"http://\"";
+    "The Web site you are downloading must start with \"http://\" or \"https://\"";
 
 std::string cannotWriteText(const std::string& reason) {
     return "The Directory you have specified can not be created or written to (" + reason +
@@ -52,7 +52,8 @@ StartPageFindings ValidateStartPage(THvxEngine& engine) {
         findings.blankBoxes = true;
     }
 
-    if (LowerCase(SplitURL(startURL).protocol) != "http://") {
+    const std::string scheme = LowerCase(SplitURL(startURL).protocol);
+    if (scheme != "http://" && scheme != "https://") {
         dialogs.messageBox(kCaption, kMustStartWithHttp, platform::DialogKind::Information,
                            platform::kButtonOk);
         findings.notHttp = true;

@@ -20,7 +20,7 @@ struct StartPageFindings {
 // absolute path whose file system's free space can be read; a leading "~/" is
 // expanded in the setting itself and the free space is stored in iDiskFree;
 // and the folder must exist or be creatable, and take files), and the start
-// address must use "http://".
+// address must use "http://" or "https://".
 StartPageFindings ValidateStartPage(THvxEngine& engine);
 
 // Whether the page may be left.

@@ -45,6 +45,9 @@ void THvxEngine::RedirectURL(const std::string& url) {
         return;
     }
 
+    // The same address under the other scheme (a site moving to "https://" or
+    // back) is where the document now is, not one already handled.
+    const bool schemeMove = SameURL(location, url);
     MoveURL(queuePosition(url));
     sStatus = "URL Redirected to:";
     UpDateStatus(location);
@@ -59,7 +62,7 @@ void THvxEngine::RedirectURL(const std::string& url) {
     RecordNewAddress(url, location);
     // A target that is queued, done or failed already is not fetched again:
     // several URLs redirected to one place fetch it once.
-    if (IsQueuedOrDone(location)) return;
+    if (!schemeMove && IsQueuedOrDone(location)) return;
     redirectHops_[location] = hops + 1;
     QueueList.push_back(location);
 }

@@ -27,7 +27,7 @@ bool THvxEngine::RequisiteConfirm(std::string_view url) const {
     const TUrlParts start = SplitURL(view_.StartURL());
     if (candidate.host.empty() || candidate.host != start.host) return false;
     if (candidate.protocol != "http://" && candidate.protocol != "https://") return false;
-    return !QueueList.contains(url) && !ProcessedList.contains(url) && !ErrorList.contains(url);
+    return !IsQueuedOrDone(url);
 }
 
 void THvxEngine::QueueRequisites(const std::string& url, std::string_view text, TSavedKind kind) {

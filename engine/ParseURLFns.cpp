@@ -28,7 +28,74 @@ void replaceFirst(std::string& text, std::string_view what, std::string_view wit
     if (at != std::string::npos) text.replace(at, what.size(), with);
 }
 
+constexpr std::string_view kSecureScheme = "https://";
+// Index of the "s" that "https://" has and "http://" lacks.
+constexpr std::size_t kSecureLetter = 4;
+
+bool startsCaseBlind(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsCaseBlind(text.substr(0, prefix.size()), prefix);
+}
+
+bool isHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// The text as SchemeBlindURL reads it, without a copy: one letter may be skipped.
+class SchemeBlindView {
+public:
+    explicit SchemeBlindView(std::string_view text)
+        : text_(text),
+          skip_(startsCaseBlind(text, kSecureScheme) ? kSecureLetter : std::string_view::npos) {}
+    std::size_t size() const {
+        return skip_ == std::string_view::npos ? text_.size() : text_.size() - 1;
+    }
+    char operator[](std::size_t i) const { return text_[i < skip_ ? i : i + 1]; }
+
+private:
+    std::string_view text_;
+    std::size_t skip_;
+};
+
+char folded(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
 }  // namespace
+
+std::string SchemeBlindURL(std::string_view url) {
+    std::string text(url);
+    if (startsCaseBlind(text, kSecureScheme)) text.erase(kSecureLetter, 1);
+    return text;
+}
+
+bool SameURL(std::string_view a, std::string_view b) {
+    const SchemeBlindView left(a);
+    const SchemeBlindView right(b);
+    if (left.size() != right.size()) return false;
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        if (folded(left[i]) != folded(right[i])) return false;
+    }
+    return true;
+}
+
+bool HostBracketsValid(std::string_view host) {
+    const bool opens = host.find('[') != std::string_view::npos;
+    const bool closes = host.find(']') != std::string_view::npos;
+    if (!opens && !closes) return true;
+    if (host.front() != '[') return false;
+    const auto close = host.find(']');
+    if (close == std::string_view::npos || close < 3) return false;  // "[::]" at the least
+    const std::string_view literal = host.substr(1, close - 1);
+    if (literal.find(':') == std::string_view::npos) return false;
+    for (const char c : literal) {
+        if (!isHexDigit(c) && c != ':' && c != '.') return false;
+    }
+    const std::string_view after = host.substr(close + 1);
+    if (after.empty()) return true;
+    if (after.front() != ':' || after.size() == 1) return false;
+    for (const char c : after.substr(1)) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
 
 bool IsAbsoluteURL(std::string_view text) {
     std::string copy = slashesForward(text);

@@ -6,14 +6,17 @@
 
 #include "platform/ByteText.h"
 
-// Text operations on absolute "http://" addresses and on tag texts. They take
+// Text operations on absolute "http://" and "https://" addresses and on tag
+// texts. They take
 // and return byte strings and touch no job state. Where a function reports a
 // position, it counts from 1 and uses 0 for "none", like the rest of the
 // engine's text rules.
 namespace engine {
 
-// The parts of a URL: "http://" + host + directory + file name. The directory
-// always begins and ends with "/" when the URL is absolute.
+// The parts of a URL: scheme ("http://", "https://", ...) + host + directory +
+// file name. The host keeps any port and a bracketed IPv6 literal as written
+// ("[::1]:8080"). The directory always begins and ends with "/" when the URL
+// is absolute.
 struct TUrlParts {
     std::string protocol;
     std::string rest;  // everything after the protocol; used only by the splitter
@@ -63,6 +66,22 @@ std::size_t SkipSpaces(std::string_view text, std::size_t start);
 // The value of an attribute (name with its leading blank, such as " HREF") in a
 // tag text, letter case as in the tag; empty when there is none.
 std::string GetAttrValue(std::string_view tag, std::string_view name);
+
+// The URL with "https://" read as "http://" (the scheme's "s" taken out,
+// letter case otherwise kept): a site is the same site under either scheme,
+// so the two spellings of one address name one URL, one queue entry and one
+// local file. Any other text is returned as it is.
+std::string SchemeBlindURL(std::string_view url);
+
+// True when the two URLs name one address: equal without regard to letter
+// case, "https://" read as "http://".
+bool SameURL(std::string_view a, std::string_view b);
+
+// True when the host text (as SplitURL gives it, port included) is well formed
+// as far as brackets go: without "[" it is taken as it is; with one it must be
+// "[" + IPv6 literal (hex digits, ":" and ".") + "]", then nothing or ":" and
+// a decimal port.
+bool HostBracketsValid(std::string_view host);
 
 // A directory address joined with a file name by exactly one "/".
 std::string AdFile(std::string_view directory, std::string_view name);

@@ -1,5 +1,6 @@
 #include "engine/SavedFiles.h"
 
+#include "engine/ParseURLFns.h"
 #include "engine/PercentEscapes.h"
 
 namespace engine {
@@ -12,7 +13,8 @@ constexpr int kMaxRedirectHops = 32;
 }  // namespace
 
 std::string SavedFileKey(std::string_view url) {
-    std::string key = DecodePercentEscapes(url);
+    // Both schemes of one address name one local file.
+    std::string key = SchemeBlindURL(DecodePercentEscapes(url));
     const auto separator = key.find("://");
     if (separator == std::string::npos) return key;
     auto hostEnd = key.find('/', separator + 3);

@@ -16,8 +16,8 @@ inline constexpr std::array<std::string_view, 6> kDefaultDocumentNames = {
 
 // What a copy holds: for each URL saved, the local path it was saved to, and
 // the redirects met on the way. URLs are compared with their percent-escapes
-// decoded and their scheme and host in lower case, the way two spellings of
-// one address name one file.
+// decoded, their scheme and host in lower case and "https://" read as
+// "http://", the way two spellings of one address name one file.
 enum class TSavedKind {
     File,        // a page or a file; pages are told by their names
     Stylesheet,  // linked as a stylesheet, whatever its name

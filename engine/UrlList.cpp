@@ -23,12 +23,24 @@ std::uint64_t hashSeed() {
     return seed;
 }
 
+// The "s" of an "https://" text, which the hash passes over as SameURL does;
+// npos when there is none.
+std::size_t secureLetter(std::string_view text) {
+    constexpr std::string_view kSecure = "https://";
+    return text.size() >= kSecure.size() && EqualsCaseBlind(text.substr(0, kSecure.size()), kSecure)
+               ? 4
+               : std::string_view::npos;
+}
+
 // FNV-1a over the case-folded bytes, finished with a mixer so that the low
-// bits, which pick the bucket, depend on every byte.
+// bits, which pick the bucket, depend on every byte. Texts that SameURL finds
+// equal hash alike.
 std::uint64_t foldedHash(std::string_view text) {
     std::uint64_t h = hashSeed();
-    for (char c : text) {
-        h ^= static_cast<unsigned char>(fold(c));
+    const std::size_t skip = secureLetter(text);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i == skip) continue;
+        h ^= static_cast<unsigned char>(fold(text[i]));
         h *= 0x100000001b3ULL;
     }
     h ^= h >> 33;
@@ -95,7 +107,7 @@ void TUrlList::compactTexts() {
 std::size_t TUrlList::bucketOf(std::string_view text) const {
     const std::size_t mask = buckets_.size() - 1;
     std::size_t b = static_cast<std::size_t>(foldedHash(text)) & mask;
-    while (buckets_[b].slot != kNoSlot && !EqualsCaseBlind(this->text(buckets_[b].slot), text))
+    while (buckets_[b].slot != kNoSlot && !SameURL(this->text(buckets_[b].slot), text))
         b = (b + 1) & mask;
     return b;
 }
@@ -211,12 +223,12 @@ long TUrlList::IndexOf(std::string_view text) const {
         // A single match is usually the entry just taken from the end of the
         // queue: look from the back.
         for (std::size_t i = order_.size(); i-- > 0;) {
-            if (EqualsCaseBlind(view(i), text)) return static_cast<long>(i);
+            if (SameURL(view(i), text)) return static_cast<long>(i);
         }
         return -1;
     }
     for (std::size_t i = 0; i < order_.size(); ++i) {
-        if (EqualsCaseBlind(view(i), text)) return static_cast<long>(i);
+        if (SameURL(view(i), text)) return static_cast<long>(i);
     }
     return -1;
 }

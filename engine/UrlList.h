@@ -13,8 +13,9 @@ namespace engine {
 // An ordered list of texts (URLs, tags, paths) with an index of their
 // case-folded forms beside it, so that "is it in the list?" does not scan.
 // Positions count from 0; IndexOf gives the first position whose entry equals
-// the text without regard to letter case, or -1, exactly as a linear
-// case-blind search would.
+// the text as SameURL reads them (letter case aside, "https://" as "http://"),
+// or -1, exactly as a linear search with SameURL would: a site's address under
+// either scheme is one entry.
 //
 // A crawl keeps every URL it met in these lists, so an entry costs little: the
 // texts live one after another in a single buffer, the order is a list of

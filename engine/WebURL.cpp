@@ -3,11 +3,13 @@
 #include <array>
 #include <cctype>
 
+#include "engine/ParseURLFns.h"
+
 namespace engine {
 
 namespace {
 
-constexpr std::array<std::string_view, 1> kWebSchemes = {"http://"};
+constexpr std::array<std::string_view, 2> kWebSchemes = {"http://", "https://"};
 
 bool startsCaseBlind(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) return false;
@@ -22,7 +24,9 @@ bool startsCaseBlind(std::string_view text, std::string_view prefix) {
 bool IsWebURL(std::string_view url) {
     for (const std::string_view scheme : kWebSchemes) {
         // A scheme with no host after it names nothing to fetch.
-        if (startsCaseBlind(url, scheme) && url.size() > scheme.size()) return true;
+        if (!startsCaseBlind(url, scheme) || url.size() <= scheme.size()) continue;
+        const std::string_view rest = url.substr(scheme.size());
+        return HostBracketsValid(rest.substr(0, rest.find('/')));
     }
     return false;
 }

@@ -167,9 +167,11 @@ bool THvxEngine::URLConfirm(std::string_view url) const {
     const TUrlParts start = SplitURL(view_.StartURL());
     bool accept = false;
     if (view_.StayinPath()) {
-        const std::string startPrefix = start.protocol + start.host + start.directory;
+        // A site is one site under "http://" and "https://": links move between them.
+        const std::string startPrefix =
+            SchemeBlindURL(start.protocol) + start.host + start.directory;
         const std::string candidatePrefix =
-            candidate.protocol + candidate.host + candidate.directory;
+            SchemeBlindURL(candidate.protocol) + candidate.host + candidate.directory;
         accept = candidatePrefix.find(startPrefix) != std::string::npos;
     } else if (view_.StayinDomain()) {
         accept = candidate.host == start.host;
@@ -179,8 +181,7 @@ bool THvxEngine::URLConfirm(std::string_view url) const {
         // name; its size is judged after its header.
         accept = ConfirmFileSave(url) != kNoRuleMatches;
     }
-    if (QueueList.contains(url) || ProcessedList.contains(url) || ErrorList.contains(url))
-        return false;
+    if (IsQueuedOrDone(url)) return false;
     return accept;
 }
 

@@ -147,6 +147,8 @@ public:
     void setWebService(TService v);
     int WebPort() const { return webPort_; }
     void setWebPort(int v);
+    // True when the URL is an "https://" one: the retrieval goes over TLS.
+    bool Secure() const { return secure_; }
 
     bool StoreToFile() const { return storeToFile_; }
     void setStoreToFile(bool v) { storeToFile_ = v; }
@@ -348,6 +350,7 @@ private:
     std::string hostAddress_;
     int urlPort_ = 80;
     bool localFile_ = false;
+    bool secure_ = false;
 
     // response
     std::string statusText_, serverName_, documentDate_, contentEncoding_, expires_, location_,

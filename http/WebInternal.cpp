@@ -24,6 +24,9 @@ std::string leftTrimmedBlanks(const std::string& s) {
 
 std::string withTwoSlashes(const std::string& text) {
     const std::string u = platform::UpperCase(text);
+    if (u.rfind("HTTPS:/", 0) == 0 && u.find("HTTPS://") == std::string::npos) {
+        return "https://" + text.substr(7);
+    }
     if (u.rfind("HTTP:/", 0) == 0 && u.find("HTTP://") == std::string::npos) {
         return "http://" + text.substr(6);
     }

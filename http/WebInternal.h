@@ -29,7 +29,8 @@ std::int64_t wholeNumber(const std::string& s);
 // Without the spaces at its start.
 std::string leftTrimmedBlanks(const std::string& s);
 
-// "http:/host" (one slash) is read as "http://host".
+// "http:/host" (one slash) is read as "http://host", "https:/host" as
+// "https://host".
 std::string withTwoSlashes(const std::string& text);
 
 // The current time as an HTTP date (RFC 7231, section 7.1.1.1).

@@ -8,6 +8,27 @@
 
 namespace http {
 
+namespace {
+
+constexpr int kHttpPort = 80;
+constexpr int kHttpsPort = 443;
+
+bool isHexDigit(char c) {
+    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// The IPv6 literal between the brackets: hex digits, ":" and "." (an IPv4
+// tail), with at least one ":".
+bool isIpv6Literal(const std::string& text) {
+    if (text.size() < 2 || text.find(':') == std::string::npos) return false;
+    for (char c : text) {
+        if (!isHexDigit(c) && c != ':' && c != '.') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 void TWeb::setURL(const std::string& v) {
     guard("URL");
     std::string text = withTwoSlashes(platform::Trimmed(v));
@@ -18,7 +39,8 @@ void TWeb::setURL(const std::string& v) {
         webHost_.clear();
         hostName_.clear();
         hostAddress_.clear();
-        webPort_ = urlPort_ = 80;
+        webPort_ = urlPort_ = kHttpPort;
+        secure_ = false;
         documentPath_ = "/";
         documentName_.clear();
         return;
@@ -33,6 +55,7 @@ void TWeb::parseURL(const std::string& text) {
 
     std::string remainder;
     bool fileScheme = false;
+    secure_ = false;
     auto colon = text.find(':');
     if (colon == std::string::npos) {
         url_.clear();
@@ -42,6 +65,10 @@ void TWeb::parseURL(const std::string& text) {
         std::string scheme = platform::LowerCase(text.substr(0, colon));
         if (scheme == "http") {
             webService_ = svHTTP;
+        } else if (scheme == "https") {
+            // HTTP over TLS: the same service, on its own default port.
+            webService_ = svHTTP;
+            secure_ = true;
         } else if (scheme == "gopher") {
             webService_ = svGOPHER;
         } else if (scheme == "ftp") {
@@ -77,8 +104,25 @@ void TWeb::parseURL(const std::string& text) {
     std::string path = slash == std::string::npos ? std::string() : remainder.substr(slash);
 
     std::string host = hostPort;
-    std::string portText = "80";
-    auto portColon = hostPort.find(':');
+    std::string portText = std::to_string(secure_ ? kHttpsPort : kHttpPort);
+    // An IPv6 literal is bracketed ("[::1]:8080"): its colons are no port's.
+    const bool bracketed = !hostPort.empty() && hostPort.front() == '[';
+    const auto close = bracketed ? hostPort.find(']') : std::string::npos;
+    if (bracketed) {
+        const std::string after = close == std::string::npos ? "" : hostPort.substr(close + 1);
+        if (close == std::string::npos || !isIpv6Literal(hostPort.substr(1, close - 1)) ||
+            (!after.empty() && after.front() != ':')) {
+            url_.clear();
+            webHost_.clear();
+            hostName_.clear();
+            hostAddress_.clear();
+            reportError(SNoHost);
+            return;
+        }
+    }
+    const auto portColon =
+        bracketed ? (close + 1 < hostPort.size() ? close + 1 : std::string::npos)
+                  : hostPort.find(':');
     if (portColon != std::string::npos) {
         host = hostPort.substr(0, portColon);
         portText = hostPort.substr(portColon + 1);
@@ -103,7 +147,12 @@ void TWeb::parseURL(const std::string& text) {
     }
     webPort_ = urlPort_ = port;
 
-    if (isDottedHost(host)) {
+    if (bracketed) {
+        // Looked up (and connected to) as the bare address; the URL and the
+        // Host header keep the brackets.
+        hostName_ = host.substr(1, host.size() - 2);
+        hostAddress_.clear();
+    } else if (isDottedHost(host)) {
         hostAddress_ = host;
         hostName_.clear();
     } else {
@@ -125,7 +174,7 @@ void TWeb::rebuildURL() {
     std::string prefix;
     switch (webService_) {
         case svHTTP:
-            prefix = "http://";
+            prefix = secure_ ? "https://" : "http://";
             break;
         case svGOPHER:
             prefix = "gopher://";
@@ -140,7 +189,8 @@ void TWeb::rebuildURL() {
             break;
     }
     std::string rest = webHost_;
-    if (webPort_ != 80 && !rest.empty()) rest += ":" + std::to_string(webPort_);
+    const int defaultPort = webService_ == svHTTP && secure_ ? kHttpsPort : kHttpPort;
+    if (webPort_ != defaultPort && !rest.empty()) rest += ":" + std::to_string(webPort_);
     if (!rest.empty() && !documentPath_.empty()) rest += documentPath_;
     if (!rest.empty() && !documentName_.empty()) rest += documentName_;
     url_ = rest.empty() ? std::string() : prefix + rest;

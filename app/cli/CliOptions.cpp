@@ -224,8 +224,8 @@ std::string usageText(const std::string& programName) {
            "  or:  " +
            programName +
            " --convert SAVE_DIR\n"
-           "Copy the web site at START_URL (an http:// address) into SAVE_DIR (a relative\n"
-           "SAVE_DIR is taken from the current folder).\n"
+           "Copy the web site at START_URL (an http:// or https:// address) into SAVE_DIR\n"
+           "(a relative SAVE_DIR is taken from the current folder).\n"
            "\n"
            "File kinds (Text and Graphics are on unless turned off):\n"
            "      --text, --no-text          pages and text files (*.txt, *.htm, *.html, ...)\n"

@@ -134,7 +134,7 @@ TEST_F(CliProgram, InvalidJobsGiveTheStartPageMessagesAndStatusTwo) {
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_FALSE(contains(run.err, "The Drive you have specified is invalid."));
     EXPECT_TRUE(
-        contains(run.err, "The Web site you are downloading must start with \"http://\"\n"));
+        contains(run.err, "The Web site you are downloading must start with \"http://\" or \"https://\"\n"));
     EXPECT_FALSE(platform::fs::fileExists("relative/dir/downloads.log"));
 
     CliRun usage = runCli({"http://host.test/"});
@@ -321,7 +321,7 @@ INSTANTIATE_TEST_SUITE_P(
                    [](const std::string&, const std::string& tmp) {
                        return qargs({"ftp://h.test/", tmp + "/notes.txt/copy"});
                    },
-                   2, "must start with \"http://\""},
+                   2, "must start with \"http://\" or \"https://\""},
         StatusCase{"SomeFilesMissing",
                    [](const std::string& site, const std::string& tmp) {
                        return qargs({site + "/", tmp + "/copy"});

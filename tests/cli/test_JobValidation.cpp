@@ -29,7 +29,7 @@ std::vector<std::string> texts(const platform::ScriptedDialogs& dialogs) {
 
 const std::string kBlank = "One or more of the text boxes have been left blank.";
 const std::string kDrive = "The Drive you have specified is invalid. Please specify another.";
-const std::string kHttp = "The Web site you are downloading must start with \"http://\"";
+const std::string kHttp = "The Web site you are downloading must start with \"http://\" or \"https://\"";
 
 }  // namespace
 
@@ -213,3 +213,34 @@ TEST(CheckStartPage, ReadOnlyFolderIsRefusedForAUserWhoCannotWriteIt) {
     }
     EXPECT_EQ(folderEntries(readOnly), std::vector<std::string>{});
 }
+
+struct SchemeCase {
+    const char* name;
+    const char* startURL;
+    bool accepted;
+};
+
+class StartAddressScheme : public ::testing::TestWithParam<SchemeCase> {};
+
+TEST_P(StartAddressScheme, HttpAndHttpsAreTheWebsSchemes) {
+    const SchemeCase& c = GetParam();
+    QTemporaryDir tmp;
+    engine::PlainJobView view;
+    engine::EngineUnderTest engine(view);
+    view.startURL = c.startURL;
+    view.saveDirectory = tmp.path().toStdString() + "/copy";
+    EXPECT_EQ(CheckStartPage(engine), c.accepted) << c.startURL;
+    EXPECT_EQ(texts(view.dialogs),
+              c.accepted ? std::vector<std::string>{} : std::vector<std::string>{kHttp});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, StartAddressScheme,
+    ::testing::Values(SchemeCase{"Http", "http://h.test/", true},
+                      SchemeCase{"Https", "https://h.test/docs/", true},
+                      SchemeCase{"HttpsUpperCase", "HTTPS://H.test/", true},
+                      SchemeCase{"HttpsBracketedHost", "https://[::1]:8443/", true},
+                      SchemeCase{"Ftp", "ftp://h.test/", false},
+                      SchemeCase{"HttpsMissingSlash", "https:/h.test/", false},
+                      SchemeCase{"NoScheme", "h.test/", false}),
+    [](const auto& info) { return std::string(info.param.name); });

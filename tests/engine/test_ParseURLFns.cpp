@@ -19,6 +19,9 @@ TEST(IsAbsoluteURL, SchemeSeparatorOrMailtoAnywhere) {
     EXPECT_FALSE(IsAbsoluteURL("docs/page.html"));
     EXPECT_FALSE(IsAbsoluteURL("/x/y.html"));
     EXPECT_FALSE(IsAbsoluteURL(""));
+    EXPECT_TRUE(IsAbsoluteURL("https://host.test/"));
+    EXPECT_TRUE(IsAbsoluteURL("http://[::1]:8080/"));
+    EXPECT_FALSE(IsAbsoluteURL("[::1]/a.html")) << "brackets alone make no address";
 }
 
 struct SplitCase {
@@ -57,7 +60,18 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"mailto:someone@host.test", "mailto:", "", "", ""},
         SplitCase{"http://host.test/mailto:x", "mailto:", "", "", ""},
         SplitCase{"http://", "http://", "", "", ""}, SplitCase{"http://h", "http://", "", "", ""},
-        SplitCase{"docs/page.html", "", "", "", ""}),
+        SplitCase{"docs/page.html", "", "", "", ""},
+        SplitCase{"https://host.test/docs/a.html", "https://", "host.test", "/docs/", "a.html"},
+        SplitCase{"HTTPS://Host.Test", "HTTPS://", "Host.Test", "/", ""},
+        // A bracketed IPv6 literal stays whole, its port beside it.
+        SplitCase{"http://[::1]:8080/a/b.html", "http://", "[::1]:8080", "/a/", "b.html"},
+        SplitCase{"https://[2001:db8::1]/", "https://", "[2001:db8::1]", "/", ""},
+        SplitCase{"http://[::1]", "http://", "[::1]", "/", ""},
+        SplitCase{"http://[::ffff:127.0.0.1]/x/", "http://", "[::ffff:127.0.0.1]", "/x/", ""},
+        // Malformed brackets split without harm; IsWebURL refuses them.
+        SplitCase{"http://[::1/", "http://", "[::1", "/", ""},
+        SplitCase{"http://[zz]/", "http://", "[zz]", "/", ""},
+        SplitCase{"http://[::1]x/", "http://", "[::1]x", "/", ""}),
     [](const auto& info) { return support::RowName(info.index, info.param.url); });
 
 struct StandardCase {
@@ -86,7 +100,12 @@ INSTANTIATE_TEST_SUITE_P(
                                    "http://host.test/a/b/./c.html"},
                       StandardCase{"mailto:Someone@host.test", "mailto:"},
                       StandardCase{"./x/y.html", "x/y.html"},
-                      StandardCase{"relative\\page.html", "relative/page.html"}),
+                      StandardCase{"relative\\page.html", "relative/page.html"},
+                      StandardCase{"https://host.test/a/./b.html", "https://host.test/a/b.html"},
+                      StandardCase{"HTTPS://Host.test/docs", "HTTPS://Host.test/docs/"},
+                      StandardCase{"http://[::1]:8080/a/./b.html", "http://[::1]:8080/a/b.html"},
+                      StandardCase{"https://[2001:db8::1]", "https://[2001:db8::1]/"},
+                      StandardCase{"http://[::1/", "http://[::1/"}),
     [](const auto& info) { return support::RowName(info.index, info.param.in); });
 
 // --- BreakFileName and FileType ---
@@ -278,5 +297,15 @@ INSTANTIATE_TEST_SUITE_P(
                       ResolveCase{"../c.html", "http://host.test/", ""},
                       ResolveCase{"../../c.html", "http://host.test/", ""},
                       ResolveCase{"b.html", "not/absolute.html", ""},
-                      ResolveCase{"/root.html", "not/absolute.html", "/root.html"}),
+                      ResolveCase{"/root.html", "not/absolute.html", "/root.html"},
+                      ResolveCase{"c.html", "https://host.test/docs/a.html",
+                                  "https://host.test/docs/c.html"},
+                      ResolveCase{"/top.html", "https://host.test/docs/a.html",
+                                  "https://host.test/top.html"},
+                      ResolveCase{"https://host.test/s.html", kPage, "https://host.test/s.html"},
+                      ResolveCase{"../up.html", "http://[::1]:8080/a/c.html",
+                                  "http://[::1]:8080/up.html"},
+                      ResolveCase{"/v6.html", "https://[2001:db8::1]/", "https://[2001:db8::1]/v6.html"},
+                      ResolveCase{"sub/d.html", "https://[2001:db8::1]:8443/",
+                                  "https://[2001:db8::1]:8443/sub/d.html"}),
     [](const auto& info) { return support::RowName(info.index, info.param.link); });

@@ -16,7 +16,7 @@ namespace {
 
 long linearIndexOf(const TUrlList& list, const std::string& text) {
     for (std::size_t i = 0; i < list.size(); ++i) {
-        if (EqualsCaseBlind(list[i], text)) return static_cast<long>(i);
+        if (SameURL(list[i], text)) return static_cast<long>(i);
     }
     return -1;
 }
@@ -57,7 +57,10 @@ TEST(UrlList, IndexFollowsEraseReplaceAndPopFront) {
 
 TEST(UrlList, AgreesWithALinearSearchUnderRandomEdits) {
     std::mt19937 rng(20261207);
-    const std::vector<std::string> words = {"a", "A", "b", "B", "ab", "Ab", "aB", "c", ""};
+    const std::vector<std::string> words = {"a",       "A",        "b",        "B",
+                                            "ab",      "Ab",       "aB",       "c",
+                                            "",        "http://x", "https://X", "HTTPS://x",
+                                            "https:/x", "http://"};
     TUrlList list;
     for (int step = 0; step < 5000; ++step) {
         const std::string& word = words[rng() % words.size()];

@@ -7,9 +7,15 @@ file(GLOB seeds ${CORPUS}/*)
 if(seeds)
   file(COPY ${seeds} DESTINATION ${WORK}/corpus)
 endif()
+# A dictionary beside the seeds (corpus/<target>.dict) gives the fuzzer its
+# words to combine.
+set(dictionary "")
+if(EXISTS ${CORPUS}.dict)
+  set(dictionary -dict=${CORPUS}.dict)
+endif()
 execute_process(
   COMMAND ${FUZZER} -max_total_time=${SECONDS} -timeout=10 -rss_limit_mb=2048
-          -print_final_stats=1 -artifact_prefix=${WORK}/ ${WORK}/corpus
+          -print_final_stats=1 -artifact_prefix=${WORK}/ ${dictionary} ${WORK}/corpus
   WORKING_DIRECTORY ${WORK}
   RESULT_VARIABLE result)
 if(NOT result EQUAL 0)

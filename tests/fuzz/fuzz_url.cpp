@@ -1,11 +1,13 @@
 // libFuzzer target for the URL functions: splitting, the standard form,
-// resolution against a base, the rule patterns, and the HTTP component's own
-// URL parsing. The input holds two texts separated by the first NUL byte.
+// resolution against a base, the rule patterns, the two schemes of one address
+// ("http://", "https://") and bracketed IPv6 hosts, and the HTTP component's
+// own URL parsing. The input holds two texts separated by the first NUL byte.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "engine/ParseURLFns.h"
+#include "engine/WebURL.h"
 #include "http/Web.h"
 #include "tests/fuzz/FuzzSupport.h"
 
@@ -29,6 +31,20 @@ void checkParts(const std::string& url) {
     }
 }
 
+// The schemes of one address compare as one; a fetched URL's host is well formed.
+void checkSchemes(const std::string& a, const std::string& b) {
+    check(engine::SameURL(a, b) == engine::SameURL(b, a), "SameURL is symmetric");
+    check(engine::SameURL(a, a), "a URL is the same as itself");
+    check(engine::SameURL(a, engine::SchemeBlindURL(a)), "the key names the same URL");
+    check(engine::SameURL(a, b) ==
+              engine::EqualsCaseBlind(engine::SchemeBlindURL(a), engine::SchemeBlindURL(b)),
+          "SameURL agrees with the key form");
+    if (engine::IsWebURL(a)) {
+        const std::string host = engine::SplitURL(a).host;
+        check(engine::HostBracketsValid(host) || host.empty(), "a web URL's host is well formed");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -41,6 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     checkParts(first);
     checkParts(second);
+    checkSchemes(first, second);
 
     const std::string standard = engine::StandardiseURL(first);
     checkParts(standard);
@@ -66,6 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         web.setURL(first);
         check(web.WebHost().size() <= first.size(), "host taken from the URL");
+        if (web.Secure()) check(web.WebService() == http::svHTTP, "https is HTTP over TLS");
         web.setURL(second);
     } catch (const http::EConvertError&) {
         // An unreadable port text is reported this way.

@@ -47,7 +47,20 @@ INSTANTIATE_TEST_SUITE_P(
                 "/cgi/run?x=a/", "b"},
         UrlCase{"  http://host/a.htm#top \t\r\n", "http://host/a.htm#top", "host", 80, "/",
                 "a.htm#top"},
-        UrlCase{"ftp://files.test/pub/", "ftp://files.test/pub/", "files.test", 80, "/pub/", ""}),
+        UrlCase{"ftp://files.test/pub/", "ftp://files.test/pub/", "files.test", 80, "/pub/", ""},
+        UrlCase{"https://host/a.htm", "https://host/a.htm", "host", 443, "/", "a.htm"},
+        UrlCase{"HTTPS://Host:8443/x/y.htm", "HTTPS://Host:8443/x/y.htm", "Host", 8443, "/x/",
+                "y.htm"},
+        UrlCase{"https:/host/one-slash.htm", "https://host/one-slash.htm", "host", 443, "/",
+                "one-slash.htm"},
+        UrlCase{"https://host", "https://host/", "host", 443, "/", ""},
+        // An IPv6 literal keeps its brackets in the host text (the Host header);
+        // its colons are never read as a port.
+        UrlCase{"http://[::1]:8080/a/b.html", "http://[::1]:8080/a/b.html", "[::1]", 8080, "/a/",
+                "b.html"},
+        UrlCase{"https://[2001:db8::1]/", "https://[2001:db8::1]/", "[2001:db8::1]", 443, "/", ""},
+        UrlCase{"http://[::ffff:127.0.0.1]", "http://[::ffff:127.0.0.1]/", "[::ffff:127.0.0.1]",
+                80, "/", ""}),
     [](const auto& info) { return support::RowName(info.index, info.param.url); });
 
 TEST(UrlParsing, FileSchemeGivesLocalPathAndKeepsTheText) {
@@ -100,8 +113,84 @@ INSTANTIATE_TEST_SUITE_P(Table, UrlErrors,
                                            ErrorCase{"http://host:/x", {}, true},
                                            ErrorCase{"mailto:someone@host.test", {11}, false},
                                            ErrorCase{"hostonly", {12}, false},
-                                           ErrorCase{"http://", {13}, false}),
+                                           ErrorCase{"http://", {13}, false},
+                                           // Malformed brackets: no host to look up.
+                                           ErrorCase{"http://[::1/", {15}, false},
+                                           ErrorCase{"http://[zz]/", {15}, false},
+                                           ErrorCase{"http://[::1]x/", {15}, false},
+                                           ErrorCase{"https://[]/", {15}, false},
+                                           ErrorCase{"http://[::1]:8a/", {14}, true},
+                                           ErrorCase{"http://[::1]:/", {}, true}),
     [](const auto& info) { return support::RowName(info.index, info.param.url); });
+
+struct SecureCase {
+    const char* url;
+    bool secure;
+    int port;
+    const char* afterPort8080;  // the URL rebuilt with port 8080
+    const char* afterPortDefault;  // and again with the scheme's default port
+};
+
+class UrlSecurity : public ::testing::TestWithParam<SecureCase> {};
+
+TEST_P(UrlSecurity, HttpsIsSecureOnItsOwnDefaultPort) {
+    const SecureCase& c = GetParam();
+    TWeb web;
+    std::vector<int> errors;
+    web.OnError = [&](TWeb*, int code) { errors.push_back(code); };
+    web.setURL(c.url);
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(web.Secure(), c.secure);
+    EXPECT_EQ(web.WebService(), http::svHTTP);
+    EXPECT_EQ(web.WebPort(), c.port);
+    web.setWebPort(8080);
+    EXPECT_EQ(web.URL(), c.afterPort8080);
+    web.setWebPort(c.secure ? 443 : 80);
+    EXPECT_EQ(web.URL(), c.afterPortDefault);
+    EXPECT_EQ(web.Secure(), c.secure) << "rebuilding keeps the scheme";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, UrlSecurity,
+    ::testing::Values(SecureCase{"http://host/a.htm", false, 80, "http://host:8080/a.htm",
+                                 "http://host/a.htm"},
+                      SecureCase{"https://host/a.htm", true, 443, "https://host:8080/a.htm",
+                                 "https://host/a.htm"},
+                      SecureCase{"https://host:80/a.htm", true, 80, "https://host:8080/a.htm",
+                                 "https://host/a.htm"},
+                      SecureCase{"https://[::1]:8443/d/", true, 8443, "https://[::1]:8080/d/",
+                                 "https://[::1]/d/"}),
+    [](const auto& info) { return support::RowName(info.index, info.param.url); });
+
+TEST(UrlParsing, SecureIsClearedByTheNextUrl) {
+    TWeb web;
+    web.setURL("https://host/a.htm");
+    ASSERT_TRUE(web.Secure());
+    web.setURL("http://host/a.htm");
+    EXPECT_FALSE(web.Secure());
+    web.setURL("https://host/a.htm");
+    web.setURL("");
+    EXPECT_FALSE(web.Secure());
+    EXPECT_EQ(web.WebPort(), 80);
+    web.setURL("https://host/a.htm");
+    web.setURL("ftp://host/a.htm");
+    EXPECT_FALSE(web.Secure());
+}
+
+TEST(UrlParsing, BracketedHostIsLookedUpAsTheBareAddress) {
+    for (const std::string url : {"http://[::1]:1/a.htm", "https://[::1]/a.htm"}) {
+        TWeb web;
+        std::vector<std::string> lookedUp;
+        web.OnResolving = [&](TWeb* w, const std::string& host) {
+            lookedUp.push_back(host);
+            w->Cancel();  // nothing is connected to
+        };
+        web.setURL(url);
+        web.Retrieve();
+        ASSERT_TRUE(webtest::waitForEnd(web)) << url;
+        EXPECT_EQ(lookedUp, std::vector<std::string>{"::1"}) << url;
+    }
+}
 
 TEST(UrlParsing, UnsupportedSchemeClearsUrlAndNamesTheScheme) {
     TWeb web;

@@ -41,7 +41,7 @@ namespace {
 
 constexpr const char* kBlank = "One or more of the text boxes have been left blank.";
 constexpr const char* kInvalid = "The Drive you have specified is invalid. Please specify another.";
-constexpr const char* kHttp = "The Web site you are downloading must start with \"http://\"";
+constexpr const char* kHttp = "The Web site you are downloading must start with \"http://\" or \"https://\"";
 constexpr const char* kQuotaTooSmall =
     "The download limit you have specified is too small. Please specify at least 1 megabyte.";
 
