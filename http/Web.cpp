@@ -156,15 +156,7 @@ void TWeb::Retrieve() {
         startLocalFile();
         return;
     }
-    if (useProxy_) {
-        lookupName_ = proxyHostName_;
-        address_ = dottedAddress(proxyAddress_);
-        connectPort_ = proxyPort_;
-    } else {
-        lookupName_ = hostName_;
-        address_ = dottedAddress(hostAddress_);
-        connectPort_ = urlPort_;
-    }
+    chooseTarget();
     webPort_ = connectPort_;
     beginAttempt();
 }
@@ -227,7 +219,7 @@ void TWeb::dispatch(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
             break;
         case Phase::Resolving:
             if (msg == WM_WEBRESOLVED) {
-                if (error == 0) address_ = lookup_->address(lookupHandle_);
+                if (error == 0) addresses_ = lookup_->addresses(lookupHandle_);
                 return addressFound(error);
             }
             break;
@@ -252,58 +244,18 @@ void TWeb::dispatch(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
     }
 }
 
-void TWeb::findAddress() {
-    phase_ = Phase::Resolving;
-    std::uint32_t cached = 0;
-    if (!lookupName_.empty() && !hostCache_->find(lookupName_, cached)) {
-        lookupHandle_ = lookup_->start(lookupName_);
-        raise(OnResolving, lookupName_);
-        return;
-    }
-    if (!lookupName_.empty()) address_ = cached;
-    addressFound(0);
-}
-
-void TWeb::addressFound(int error) {
-    if (error != 0 || (lookupName_.empty() && address_ == 0)) {
-        if (forceCachedCopy()) return;
-        std::string host = lookupName_;
-        if (host.empty()) host = useProxy_ ? proxy_ : webHost_;
-        // The socket-level reason stays beside the component's own message.
-        socketError_ = error != 0 ? error : platform::WSAHOST_NOT_FOUND;
-        reportError(SHostNotFound, host);
-        return;
-    }
-    if (!raise(OnResolved, lookupName_, dottedText(address_))) return;
-    if (!lookupName_.empty()) hostCache_->add(lookupName_, address_);
-    openConnection();
-}
-
-void TWeb::openConnection() {
-    phase_ = Phase::Connecting;
-    socket_ = std::make_unique<platform::TcpSocket>(*receiver_, WM_WEBSOCKET, attempt_);
-    if (const int rc = socket_->open(); rc != 0) {
-        socket_.reset();
-        socketError_ = rc;
-        reportError(SCannotCreateSocket);
-        return;
-    }
-    int rc = socket_->connect(address_, static_cast<std::uint16_t>(connectPort_));
-    if (rc != 0 && rc != platform::WSAEWOULDBLOCK) {
-        socketError_ = rc;
-        reportError(SOpenFailed);
-    }
-}
-
 void TWeb::connectFinished(int error) {
-    // A refused connect ends the retrieval now, with its reason: nothing more
-    // will arrive, and waiting for the caller's time limit would report a
-    // stall that never was.
+    // A refused connect moves on to the host's next address; after the last
+    // one it ends the retrieval now, with its reason: nothing more will
+    // arrive, and waiting for the caller's time limit would report a stall
+    // that never was.
     if (error != 0) {
+        if (connectNextAddress(error)) return;
         if (forceCachedCopy()) return;
         reportSocketError(error);
         return;
     }
+    addressAnswered();
     phase_ = Phase::Sending;
     if (!raise(OnConnect)) return;
     writeRequest();

@@ -13,6 +13,7 @@
 #include "http/ResponseHead.h"
 #include "http/WebCompanion.h"
 #include "http/WebConst.h"
+#include "platform/IpAddress.h"
 
 namespace platform {
 class MessageReceiver;
@@ -185,11 +186,15 @@ public:
     // The socket error code (10061 "Connection refused", 11001 "Host not
     // found", ...) that ended the current retrieval, or 0. A refused or reset
     // connection and a failed lookup end the retrieval at once with OnError.
+    // A host with several addresses (IPv6 and IPv4) is tried at each in the
+    // order the lookup gave them; only when none takes the connection does
+    // the retrieval end, with the last address's error.
     int socketError() const { return socketError_; }
     bool Connected() const;
 
     // Class-wide cache of looked-up hosts: "name|address" entries, sorted,
-    // without duplicates, the address as a signed decimal number.
+    // without duplicates, an IPv4 address as a signed decimal number, an IPv6
+    // address as its text.
     static std::vector<std::string>& HostCache();
 
     // Class-wide credentials already given: sorted, without duplicates, each
@@ -279,9 +284,13 @@ private:
     void rebuildURL();
     void resetResponse();
     void beginAttempt();
+    // The lookup and connect steps (WebConnect.cpp).
+    void chooseTarget();
     void findAddress();
     void addressFound(int error);
     void openConnection();
+    bool connectNextAddress(int error);
+    void addressAnswered();
     void connectFinished(int error);
     void connectionEvent(int event, int error);
     void writeRequest();
@@ -373,7 +382,10 @@ private:
     std::uintptr_t attempt_ = 1;
     Phase phase_ = Phase::Closed;
     std::string lookupName_;
-    std::uint32_t address_ = 0;
+    // The addresses of the host (or proxy), tried in turn until one takes the
+    // connection; addressIndex_ is the one being tried.
+    std::vector<platform::IpAddress> addresses_;
+    std::size_t addressIndex_ = 0;
     int connectPort_ = 80;
     int lookupHandle_ = 0;
     int socketError_ = 0;

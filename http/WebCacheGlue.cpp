@@ -14,7 +14,9 @@ namespace http {
 // ---------------------------------------------------------------- proxy
 
 std::string TWeb::originHostAndPort() const {
-    return (hostName_.empty() ? hostAddress_ : hostName_) + ":" + std::to_string(urlPort_);
+    // "[::1]:8080" for an IPv6 address: the port follows the brackets.
+    return bracketedHost(hostName_.empty() ? hostAddress_ : hostName_) + ":" +
+           std::to_string(urlPort_);
 }
 
 void TWeb::chooseProxy() {

@@ -41,4 +41,13 @@ std::string httpDateNow();
 // headers of its own. They travel percent-encoded (RFC 3986, 2.1).
 std::string requestTarget(const std::string& text);
 
+// A host as written (a name, a dotted IPv4 address, an IPv6 address with or
+// without brackets) as the name to look up or the bare address to connect
+// to; the other one is emptied.
+void splitHost(const std::string& host, std::string& name, std::string& address);
+
+// The host with brackets around it when it holds a ":" (an IPv6 address), as
+// it stands before a port and in a URL; any other host as it is.
+std::string bracketedHost(const std::string& host);
+
 }  // namespace http

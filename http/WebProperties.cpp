@@ -63,13 +63,8 @@ void TWeb::setDocumentPath(const std::string& v) {
 
 void TWeb::setProxy(const std::string& v) {
     proxy_ = v;
-    if (isDottedHost(v)) {
-        proxyAddress_ = v;
-        proxyHostName_.clear();
-    } else {
-        proxyHostName_ = v;
-        proxyAddress_.clear();
-    }
+    // An IPv6 proxy ("::1" or "[::1]") is an address, never a name to look up.
+    splitHost(v, proxyHostName_, proxyAddress_);
 }
 
 void TWeb::setProxyPort(int v) {
@@ -98,14 +93,10 @@ void TWeb::setUseProxy(bool v) {
 }
 
 void TWeb::setWebHost(const std::string& v) {
-    if (isDottedHost(v)) {
-        hostAddress_ = v;
-        hostName_.clear();
-    } else {
-        hostName_ = v;
-        hostAddress_.clear();
-    }
-    webHost_ = v;
+    // "[::1]" and "::1" are both looked up as the bare address; the URL and
+    // the Host header carry it in brackets.
+    splitHost(v, hostName_, hostAddress_);
+    webHost_ = hostAddress_.find(':') != std::string::npos ? bracketedHost(v) : v;
     rebuildURL();
 }
 

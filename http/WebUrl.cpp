@@ -147,18 +147,9 @@ void TWeb::parseURL(const std::string& text) {
     }
     webPort_ = urlPort_ = port;
 
-    if (bracketed) {
-        // Looked up (and connected to) as the bare address; the URL and the
-        // Host header keep the brackets.
-        hostName_ = host.substr(1, host.size() - 2);
-        hostAddress_.clear();
-    } else if (isDottedHost(host)) {
-        hostAddress_ = host;
-        hostName_.clear();
-    } else {
-        hostName_ = host;
-        hostAddress_.clear();
-    }
+    // A bracketed IPv6 address is connected to as the bare address; the URL
+    // and the Host header keep the brackets.
+    splitHost(host, hostName_, hostAddress_);
     webHost_ = host;
 
     for (auto twin = path.find("//"); twin != std::string::npos; twin = path.find("//")) {

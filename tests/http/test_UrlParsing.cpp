@@ -177,18 +177,23 @@ TEST(UrlParsing, SecureIsClearedByTheNextUrl) {
     EXPECT_FALSE(web.Secure());
 }
 
-TEST(UrlParsing, BracketedHostIsLookedUpAsTheBareAddress) {
+// An IPv6 address needs no lookup, as a dotted one does not: the bare address
+// is what the connection goes to, and no name server is asked.
+TEST(UrlParsing, BracketedHostIsConnectedToAsTheBareAddress) {
     for (const std::string url : {"http://[::1]:1/a.htm", "https://[::1]/a.htm"}) {
         TWeb web;
-        std::vector<std::string> lookedUp;
-        web.OnResolving = [&](TWeb* w, const std::string& host) {
-            lookedUp.push_back(host);
+        std::vector<std::string> lookedUp, resolved;
+        web.OnResolving = [&](TWeb*, const std::string& host) { lookedUp.push_back(host); };
+        web.OnResolved = [&](TWeb* w, const std::string& host, const std::string& address) {
+            resolved.push_back(host + "|" + address);
             w->Cancel();  // nothing is connected to
         };
         web.setURL(url);
+        EXPECT_EQ(web.WebHost(), "[::1]") << url;
         web.Retrieve();
         ASSERT_TRUE(webtest::waitForEnd(web)) << url;
-        EXPECT_EQ(lookedUp, std::vector<std::string>{"::1"}) << url;
+        EXPECT_TRUE(lookedUp.empty()) << url;
+        EXPECT_EQ(resolved, std::vector<std::string>{"|::1"}) << url;
     }
 }
 
