@@ -64,11 +64,13 @@ bool THostCache::find(const std::string& name, std::uint32_t& addressNetworkOrde
 std::vector<platform::IpAddress> THostCache::addresses(const std::string& name) const {
     const std::string key = name + "|";
     std::vector<platform::IpAddress> found;
-    for (const auto& e : entries_) {
-        if (!ofName(e, key)) continue;
-        const auto address = addressValue(e.substr(key.size()));
-        if (address && std::find(found.begin(), found.end(), *address) == found.end())
-            found.push_back(*address);
+    for (const bool ipv6 : {true, false}) {
+        for (const auto& e : entries_) {
+            if (!ofName(e, key) || isIpv6Value(e.substr(key.size())) != ipv6) continue;
+            const auto address = addressValue(e.substr(key.size()));
+            if (address && std::find(found.begin(), found.end(), *address) == found.end())
+                found.push_back(*address);
+        }
     }
     return found;
 }

@@ -18,7 +18,8 @@ class THostCache {
 public:
     // The IPv4 address of exactly this name (not of a name it begins), or false.
     bool find(const std::string& name, std::uint32_t& addressNetworkOrder) const;
-    // Every address of exactly this name, both families, in entry order;
+    // Every address of exactly this name: the IPv6 ones first, as a lookup
+    // ranks them (RFC 6724), then the IPv4 ones, each family in entry order;
     // entries that read as no address are passed over.
     std::vector<platform::IpAddress> addresses(const std::string& name) const;
 

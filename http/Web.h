@@ -150,6 +150,9 @@ public:
     void setWebPort(int v);
     // True when the URL is an "https://" one: the retrieval goes over TLS.
     bool Secure() const { return secure_; }
+    // The URL's server as "host:port" ("[::1]:8080" for an IPv6 address): what
+    // credentials are kept under and what no_proxy entries are matched with.
+    std::string originHostAndPort() const;
 
     bool StoreToFile() const { return storeToFile_; }
     void setStoreToFile(bool v) { storeToFile_ = v; }
@@ -320,7 +323,6 @@ private:
     bool forceCachedCopy();
     void handleChallenge(bool basic);
     void repeatRequest();
-    std::string originHostAndPort() const;
 
     // properties
     std::string accept_ = "*/*";

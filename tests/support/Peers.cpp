@@ -12,10 +12,15 @@
 
 namespace testsupport {
 
-std::uint16_t freeTcpPort() {
+std::uint16_t freeTcpPort(bool ipv6) {
     QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0)) return 0;
+    if (!server.listen(ipv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost, 0)) return 0;
     return server.serverPort();
+}
+
+bool haveIpv6Loopback() {
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHostIPv6, 0);
 }
 
 std::uint16_t freeUdpPort() {
@@ -24,11 +29,11 @@ std::uint16_t freeUdpPort() {
     return socket.localPort();
 }
 
-bool waitForTcpPort(std::uint16_t port, int timeoutMs) {
+bool waitForTcpPort(std::uint16_t port, int timeoutMs, bool ipv6) {
     QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
         QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, port);
+        probe.connectToHost(ipv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost, port);
         if (probe.waitForConnected(200)) return true;
         QThread::msleep(20);  // the peer is still starting; nothing else to wait on
     }
@@ -84,7 +89,9 @@ NginxServer::~NginxServer() { stop(); }
 
 std::string NginxServer::workDir() const { return dir_.path().toStdString(); }
 std::string NginxServer::rootDir() const { return workDir() + "/www"; }
-std::string NginxServer::baseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
+std::string NginxServer::baseUrl() const {
+    return std::string(ipv6_ ? "http://[::1]:" : "http://127.0.0.1:") + std::to_string(port_);
+}
 
 void NginxServer::put(const std::string& relativePath, const std::string& content) const {
     writeFile(rootDir() + "/" + relativePath, content);
@@ -97,7 +104,7 @@ bool NginxServer::start() {
     }
     QDir().mkpath(QString::fromStdString(rootDir()));
     QDir().mkpath(QString::fromStdString(workDir() + "/tmp"));
-    port_ = freeTcpPort();
+    port_ = freeTcpPort(ipv6_);
     const std::string w = workDir();
     std::ostringstream conf;
     // master_process off keeps nginx as one process of this user, so it can
@@ -111,6 +118,7 @@ bool NginxServer::start() {
          << "http {\n"
          << "  include /etc/nginx/mime.types;\n"
          << "  default_type application/octet-stream;\n"
+         << "  log_format harvex_host '$http_host \"$request\" $status';\n"
          << "  access_log " << w << "/access.log;\n"
          << "  client_body_temp_path " << w << "/tmp/body;\n"
          << "  proxy_temp_path " << w << "/tmp/proxy;\n"
@@ -119,7 +127,7 @@ bool NginxServer::start() {
          << "  scgi_temp_path " << w << "/tmp/scgi;\n"
          << "  sendfile on;\n"
          << "  server {\n"
-         << "    listen 127.0.0.1:" << port_ << ";\n"
+         << "    listen " << (ipv6_ ? "[::1]:" : "127.0.0.1:") << port_ << ";\n"
          << "    server_name localhost;\n"
          << "    root " << rootDir() << ";\n"
          << extra_ << "\n"
@@ -132,7 +140,7 @@ bool NginxServer::start() {
         error_ = "nginx did not start (is the nginx package installed?)";
         return false;
     }
-    if (!waitForTcpPort(port_)) {
+    if (!waitForTcpPort(port_, 10000, ipv6_)) {
         error_ = "nginx does not answer: " + process_.output().toStdString() + readFile(w + "/error.log");
         return false;
     }

@@ -12,13 +12,18 @@
 // generated configuration and stopped when the fixture object goes away.
 namespace testsupport {
 
-// A TCP port on 127.0.0.1 that nothing listens on at the time of the call.
-std::uint16_t freeTcpPort();
+// A TCP port on 127.0.0.1 (::1 when ipv6) that nothing listens on at the
+// time of the call.
+std::uint16_t freeTcpPort(bool ipv6 = false);
 // A UDP port on 127.0.0.1 that nothing is bound to at the time of the call.
 std::uint16_t freeUdpPort();
 
-// Waits (bounded) until something accepts connections on 127.0.0.1:port.
-bool waitForTcpPort(std::uint16_t port, int timeoutMs = 10000);
+// Waits (bounded) until something accepts connections on 127.0.0.1:port
+// ([::1]:port when ipv6).
+bool waitForTcpPort(std::uint16_t port, int timeoutMs = 10000, bool ipv6 = false);
+
+// Whether this machine can bind a socket on ::1; IPv6 tests skip without it.
+bool haveIpv6Loopback();
 
 // Reads and writes whole files; test data are byte strings.
 std::string readFile(const std::string& path);
@@ -41,12 +46,17 @@ private:
     std::unique_ptr<QProcess> process_;
 };
 
-// nginx serving a document root on 127.0.0.1:<port>.
+// nginx serving a document root on 127.0.0.1:<port>. Its http block defines
+// the log format "harvex_host" (the Host header, the request line and the
+// status) for an access_log line in extraServerConfig.
 class NginxServer {
 public:
     // extraServerConfig is placed inside the server block (locations, auth_basic, ...).
     explicit NginxServer(std::string extraServerConfig = {});
     ~NginxServer();
+
+    // Listens on [::1]:<port> instead (call before start()).
+    void listenOnIpv6Loopback() { ipv6_ = true; }
 
     // Starts nginx; false (and an explanation in error()) when it could not.
     bool start();
@@ -55,7 +65,7 @@ public:
     std::uint16_t port() const { return port_; }
     std::string rootDir() const;      // the document root, without a trailing "/"
     std::string workDir() const;      // the fixture's own folder (config, logs)
-    std::string baseUrl() const;      // "http://127.0.0.1:<port>"
+    std::string baseUrl() const;      // "http://127.0.0.1:<port>" ("http://[::1]:<port>")
     std::string error() const { return error_; }
 
     // Writes a file under the document root, creating the folders it needs.
@@ -65,6 +75,7 @@ private:
     QTemporaryDir dir_;
     std::string extra_;
     std::uint16_t port_ = 0;
+    bool ipv6_ = false;
     PeerProcess process_;
     std::string error_;
 };

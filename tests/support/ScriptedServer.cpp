@@ -45,29 +45,45 @@ ScriptedServer& ScriptedServer::reset() {
     return *this;
 }
 
-int listenOnLoopback(std::uint16_t& port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+int listenOnLoopback(std::uint16_t& port, bool ipv6) {
+    int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
     int one = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    sa.sin_port = 0;
-    socklen_t len = sizeof sa;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(fd, 16) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+    sockaddr_storage ss{};
+    socklen_t len = 0;
+    if (ipv6) {
+        auto* sa = reinterpret_cast<sockaddr_in6*>(&ss);
+        sa->sin6_family = AF_INET6;
+        sa->sin6_addr = in6addr_loopback;
+        len = sizeof *sa;
+    } else {
+        auto* sa = reinterpret_cast<sockaddr_in*>(&ss);
+        sa->sin_family = AF_INET;
+        sa->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        len = sizeof *sa;
+    }
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&ss), len) != 0 || ::listen(fd, 16) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&ss), &len) != 0) {
         ::close(fd);
         return -1;
     }
-    port = ntohs(sa.sin_port);
+    port = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(&ss)->sin6_port
+                      : reinterpret_cast<sockaddr_in*>(&ss)->sin_port);
     return fd;
 }
 
-std::string ScriptedServer::baseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
+ScriptedServer& ScriptedServer::onIpv6Loopback() {
+    ipv6_ = true;
+    return *this;
+}
+
+std::string ScriptedServer::baseUrl() const {
+    return std::string(ipv6_ ? "http://[::1]:" : "http://127.0.0.1:") + std::to_string(port_);
+}
 
 bool ScriptedServer::start() {
-    listenFd_ = listenOnLoopback(port_);
+    listenFd_ = listenOnLoopback(port_, ipv6_);
     if (listenFd_ < 0) return false;
     if (::pipe2(wakePipe_, O_CLOEXEC) != 0) return false;
     thread_ = std::thread([this] { run(); });

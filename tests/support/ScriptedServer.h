@@ -18,9 +18,9 @@
 // the steps run in order, then the connection is closed.
 namespace testsupport {
 
-// A listening TCP socket on 127.0.0.1 at a port the system chose (stored in
-// port), or -1.
-int listenOnLoopback(std::uint16_t& port);
+// A listening TCP socket on 127.0.0.1 (::1 when ipv6) at a port the system
+// chose (stored in port), or -1.
+int listenOnLoopback(std::uint16_t& port, bool ipv6 = false);
 
 class ScriptedServer {
 public:
@@ -37,12 +37,15 @@ public:
     ScriptedServer& close();                  // orderly close (FIN), ends the script
     ScriptedServer& reset();                  // abortive close (RST), ends the script
 
+    // Listens on ::1 instead of 127.0.0.1 (call before start()).
+    ScriptedServer& onIpv6Loopback();
+
     // Listens on a free loopback port and starts serving. False when it cannot.
     bool start();
     void stop();
 
     std::uint16_t port() const { return port_; }
-    std::string baseUrl() const;  // "http://127.0.0.1:<port>"
+    std::string baseUrl() const;  // "http://127.0.0.1:<port>" ("http://[::1]:<port>")
 
     // Lets one waitForRelease step go on.
     void release();
@@ -64,6 +67,7 @@ private:
 
     std::vector<Step> steps_;
     bool readRequest_ = true;
+    bool ipv6_ = false;
     int listenFd_ = -1;
     int wakePipe_[2] = {-1, -1};
     std::uint16_t port_ = 0;
