@@ -1,7 +1,11 @@
 // The engine over https://: the certificate question put to the front end
 // once per host, its answer kept for the job, and a handshake that never
 // comes ended by the stall watchdog.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -67,3 +71,42 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(AnswerRow{"Yes", platform::DialogResult::Yes, true},
                       AnswerRow{"No", platform::DialogResult::No, false}),
     [](const ::testing::TestParamInfo<AnswerRow>& info) { return info.param.name; });
+
+// A server that takes the connection and never says a word: the handshake
+// waits, and the watchdog ends it like any other stall.
+TEST_F(CrawlTest, HandshakeThatNeverComesIsEndedByTheWatchdog) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);  // the kernel completes the connect; nobody answers
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    view.startURL = "https://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
+
+    int turns = 0;
+    bool jumped = false, gaveUp = false;
+    whileWaiting([&] {
+        if (!engine.Fetching()) return false;
+        ++turns;
+        // Long after the connect, the handshake still waits: 21 s pass.
+        if (turns == 100 && !jumped) {
+            jumped = true;
+            clock.advance(21);
+        }
+        if (turns > 3000) {
+            gaveUp = true;
+            engine.Web1.Cancel();
+        }
+        return false;
+    });
+    engine.SetUpObjectLists();
+    ::close(listener);
+
+    EXPECT_TRUE(jumped);
+    EXPECT_FALSE(gaveUp) << "the watchdog did not end the handshake";
+    EXPECT_EQ(countLines("*****File Skipped - Stalled on Download*****"), 1);
+    EXPECT_TRUE(engine.SavedList.empty());
+}
