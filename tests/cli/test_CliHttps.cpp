@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "tests/support/HttpsNginxServer.h"
 #include "tests/support/Peers.h"
 #include "tests/support/RowName.h"
+#include "tests/support/TinyproxyServer.h"
 
 // harvex-cli copying https:// sites: the real binary against nginx over TLS
 // with the test kit's certificates.
@@ -24,11 +26,13 @@ struct CliRun {
     std::string err;
 };
 
-CliRun runCli(const QStringList& args) {
+CliRun runCli(const QStringList& args, const std::map<std::string, std::string>& variables = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name :
          {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "no_proxy", "NO_PROXY"})
         env.remove(QString::fromLatin1(name));
+    for (const auto& [name, value] : variables)
+        env.insert(QString::fromStdString(name), QString::fromStdString(value));
     QProcess process;
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(HARVEX_CLI_PATH), args);
@@ -176,4 +180,50 @@ TEST(CliHttps, RedirectFromHttpToHttpsIsFollowed) {
     EXPECT_EQ(run.exitCode, 0) << run.err << run.out;
     EXPECT_TRUE(contains(run.out, "URL Redirected to: https://127.0.0.1:")) << run.out;
     EXPECT_EQ(testsupport::readFile(save + "/index.html"), page) << run.out;
+}
+
+// https_proxy names tinyproxy: the copy goes through its CONNECT tunnel, and
+// the proxy never sees a request line of the site.
+TEST(CliHttps, CopyThroughTheHttpsProxyTunnel) {
+    ASSERT_TRUE(kit().ready()) << kit().error();
+    testsupport::HttpsNginxServer server(kit());
+    ASSERT_TRUE(server.start()) << server.error();
+    putSite(server);
+    testsupport::TinyproxyServer proxy;
+    proxy.allowConnectTo(server.port());
+    ASSERT_TRUE(proxy.start()) << proxy.error();
+    QTemporaryDir dir;
+    const std::string save = dir.path().toStdString() + "/copy";
+    const std::string proxyUrl = "http://127.0.0.1:" + std::to_string(proxy.port()) + "/";
+    const CliRun run = runCli({QString::fromStdString(server.baseUrl() + "/"),
+                               QString::fromStdString(save), "--everything", "--ca-certificate",
+                               QString::fromStdString(kit().caFile())},
+                              {{"https_proxy", proxyUrl}});
+    EXPECT_EQ(run.exitCode, 0) << run.err << run.out;
+    expectSiteCopied(save);
+    const std::string log = proxy.log();
+    EXPECT_TRUE(contains(log, "CONNECT localhost:" + std::to_string(server.port()))) << log;
+    EXPECT_FALSE(contains(log, "GET ")) << log;
+}
+
+// A proxy that refuses the tunnel (CONNECT to a port it does not allow): the
+// fetch fails with the proxy's reason, and nothing goes out in plain text.
+TEST(CliHttps, RefusedTunnelFailsWithTheProxysReason) {
+    ASSERT_TRUE(kit().ready()) << kit().error();
+    testsupport::HttpsNginxServer server(kit());
+    ASSERT_TRUE(server.start()) << server.error();
+    putSite(server);
+    testsupport::TinyproxyServer proxy;
+    proxy.allowConnectTo(static_cast<std::uint16_t>(server.port() == 1 ? 2 : 1));
+    ASSERT_TRUE(proxy.start()) << proxy.error();
+    QTemporaryDir dir;
+    const std::string save = dir.path().toStdString() + "/copy";
+    const std::string proxyUrl = "http://127.0.0.1:" + std::to_string(proxy.port()) + "/";
+    const CliRun run = runCli({QString::fromStdString(server.baseUrl() + "/"),
+                               QString::fromStdString(save), "--ca-certificate",
+                               QString::fromStdString(kit().caFile())},
+                              {{"https_proxy", proxyUrl}});
+    EXPECT_NE(run.exitCode, 0) << run.out;
+    EXPECT_TRUE(contains(run.err, "    proxy refused the tunnel")) << run.err;
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(save + "/index.html")));
 }
