@@ -49,19 +49,41 @@ void THvxEngine::configureWeb() {
     Web1.AuthorizationDialog =
         [this](http::TWeb*, const std::string& realm, const std::string& host, std::string& user,
                std::string& password) { return view_.AskCredentials(realm, host, user, password); };
+    Web1.CertificateQuestion = [this](http::TWeb*, const std::string& host,
+                                      const std::string& reason) {
+        return AcceptCertificate(host, reason);
+    };
+}
+
+void THvxEngine::UseTls(std::shared_ptr<platform::TlsContext> context) {
+    Web1.setTlsContext(std::move(context));
+}
+
+bool THvxEngine::AcceptCertificate(const std::string& host, const std::string& reason) {
+    const auto known = certificateAnswers_.find(host);
+    if (known != certificateAnswers_.end()) return known->second;
+    const bool accepted = view_.AcceptCertificate(host, reason);
+    certificateAnswers_[host] = accepted;
+    return accepted;
 }
 
 void THvxEngine::UseProxies(const http::EnvironmentProxies& proxies) {
-    // https:// waits for the CONNECT tunnel: only the http proxy is handed on.
+    // http:// goes to the http proxy as a whole URL; https:// only ever
+    // through the https proxy's CONNECT tunnel.
     http::TProxies list;
     if (const auto& proxy = proxies.httpProxy()) {
         list.Http = proxy->host;
         list.HttpPort = proxy->port;
     }
+    if (const auto& proxy = proxies.httpsProxy()) {
+        list.Security = proxy->host;
+        list.SecurityPort = proxy->port;
+    }
     proxyList_.setProxies(list);
     proxyList_.setNoProxyHosts(proxies.noProxy());
-    Web1.setProxyDispatcher(list.Http.empty() ? nullptr : &proxyList_);
-    if (list.Http.empty()) Web1.setUseProxy(false);
+    const bool any = !list.Http.empty() || !list.Security.empty();
+    Web1.setProxyDispatcher(any ? &proxyList_ : nullptr);
+    if (!any) Web1.setUseProxy(false);
 }
 
 TJobResult THvxEngine::Result() const {

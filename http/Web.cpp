@@ -20,6 +20,7 @@
 #include "platform/MessageReceiver.h"
 #include "platform/SocketErrors.h"
 #include "platform/TcpSocket.h"
+#include "platform/TlsSession.h"
 
 namespace http {
 
@@ -94,6 +95,8 @@ bool TWeb::Retrieving() const {
         case Phase::Starting:
         case Phase::Resolving:
         case Phase::Connecting:
+        case Phase::Tunnelling:
+        case Phase::Handshaking:
         case Phase::Sending:
         case Phase::ReadingHead:
         case Phase::ReadingBody:
@@ -119,6 +122,7 @@ void TWeb::Retrieve() {
     ++attempt_;
     connectTime_ = {};
     socketError_ = 0;
+    tlsFailure_.clear();
     readPosition_ = 0;
     level1_ = level2_ = -1;
     lastError_ = "OK";
@@ -226,6 +230,12 @@ void TWeb::dispatch(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
         case Phase::Connecting:
             if (msg == WM_WEBSOCKET && event == platform::FD_CONNECT) return connectFinished(error);
             break;
+        case Phase::Tunnelling:
+            if (msg == WM_WEBSOCKET) return tunnelEvent(event, error);
+            break;
+        case Phase::Handshaking:
+            if (msg == WM_WEBSOCKET) return handshakeEvent(event, error);
+            break;
         case Phase::Sending:
         case Phase::ReadingHead:
         case Phase::ReadingBody:
@@ -256,6 +266,12 @@ void TWeb::connectFinished(int error) {
         return;
     }
     addressAnswered();
+    if (secure_) return useProxy_ ? openTunnel() : startHandshake();
+    sendRequest();
+}
+
+// Connected (and, for "https://", the handshake done): the request goes out.
+void TWeb::sendRequest() {
     phase_ = Phase::Sending;
     if (!raise(OnConnect)) return;
     writeRequest();
@@ -286,6 +302,7 @@ void TWeb::connectionEvent(int event, int error) {
 
 bool TWeb::sendBytes(const std::string& bytes) {
     if (!socket_ || !Connected()) return false;
+    if (tls_) return tls_->write(bytes) && flushTls();
     if (const int rc = socket_->sendAll(bytes.data(), bytes.size()); rc != 0) {
         if (forceCachedCopy()) return false;
         socketError_ = rc;
@@ -297,10 +314,14 @@ bool TWeb::sendBytes(const std::string& bytes) {
 
 std::int64_t TWeb::receiveBytes(char* buffer, std::size_t size) {
     if (!socket_) return -1;
+    if (tls_) return receiveTls(buffer, size);
     return socket_->receive(buffer, size);
 }
 
-bool TWeb::inputWaiting() const { return socket_ && socket_->pendingBytes() > 0; }
+bool TWeb::inputWaiting() const {
+    if (tls_ && !tlsPlain_.empty()) return true;
+    return socket_ && socket_->pendingBytes() > 0;
+}
 
 void TWeb::writeRequest() {
     static const char* kMethodWords[] = {"GET", "HEAD", "PUT", "POST", "DELETE", "LINK", "UNLINK"};
@@ -308,7 +329,8 @@ void TWeb::writeRequest() {
     // The request line is fixed before OnPrepare; the headers take what the
     // handler left in the properties.
     fields.method = kMethodWords[method_];
-    fields.throughProxy = useProxy_;
+    // Inside a CONNECT tunnel the server itself reads the request.
+    fields.throughProxy = useProxy_ && !secure_;
     fields.absoluteUrl = url_;
     fields.path = documentPath_ + documentName_;
     if (!raise(OnPrepare)) return;
@@ -465,6 +487,7 @@ void TWeb::onClose() {
         if (bytesReceived_ == before && phase_ != Phase::Sending && phase_ != Phase::ReadingHead)
             break;
     }
+    if (!finishTlsInput()) return;
     closeConnection();
     if (requestMode_ == mdRequest && !notModified) {
         handOutFromClose();
@@ -481,6 +504,7 @@ void TWeb::onClose() {
 }
 
 void TWeb::closeConnection() {
+    endTls();
     if (socket_) {
         socket_->close();
         socket_.reset();
