@@ -113,6 +113,10 @@ bool THvxEngine::fetch(FetchKind kind, const std::string& url, const std::string
             // whatever arrived before a reset is not the document.
             MemoDownload.clear();
             failureReason_ = platform::socketErrorText(Web1.socketError());
+        } else if (!Web1.tlsFailure().empty()) {
+            // A failed handshake or a rejected certificate: nothing was asked.
+            MemoDownload.clear();
+            failureReason_ = Web1.tlsFailure();
         } else if (pageTooLarge_) {
             MemoDownload.clear();
         } else {

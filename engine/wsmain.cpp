@@ -49,6 +49,22 @@ void THvxEngine::configureWeb() {
     Web1.AuthorizationDialog =
         [this](http::TWeb*, const std::string& realm, const std::string& host, std::string& user,
                std::string& password) { return view_.AskCredentials(realm, host, user, password); };
+    Web1.CertificateQuestion = [this](http::TWeb*, const std::string& host,
+                                      const std::string& reason) {
+        return AcceptCertificate(host, reason);
+    };
+}
+
+void THvxEngine::UseTls(std::shared_ptr<platform::TlsContext> context) {
+    Web1.setTlsContext(std::move(context));
+}
+
+bool THvxEngine::AcceptCertificate(const std::string& host, const std::string& reason) {
+    const auto known = certificateAnswers_.find(host);
+    if (known != certificateAnswers_.end()) return known->second;
+    const bool accepted = view_.AcceptCertificate(host, reason);
+    certificateAnswers_[host] = accepted;
+    return accepted;
 }
 
 void THvxEngine::UseProxies(const http::EnvironmentProxies& proxies) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -72,6 +73,9 @@ public:
     // none itself): http:// requests go through the http proxy unless no_proxy
     // takes their host. Until called, every request goes straight to its server.
     void UseProxies(const http::EnvironmentProxies& proxies);
+    // The TLS configuration of "https://" fetches (a CA file instead of the
+    // system store, or no check). Until called: the system store, checked.
+    void UseTls(std::shared_ptr<platform::TlsContext> context);
 
     // Wizard page 3 left with Next: the table is rebuilt from the check boxes,
     // dropping any edits made on page 4.
@@ -210,6 +214,9 @@ private:
     // Why the last fetch failed when a connection or a lookup failed ("[10061]
     // Connection refused", "[11001] Host not found"); empty otherwise.
     const std::string& FetchFailureReason() const { return failureReason_; }
+    // A server's certificate was rejected: the front end is asked once per
+    // host (TJobView::AcceptCertificate) and its answer kept for the job.
+    bool AcceptCertificate(const std::string& host, const std::string& reason);
     // A box the user must answer is not a stall: the running transfer's
     // watchdog times start again now (times not set stay unset).
     void RestartStallClock();
@@ -350,6 +357,7 @@ private:
     std::int64_t bodyBytes_ = 0;                         // body bytes of the current transfer
     std::unordered_map<std::string, int> redirectHops_;  // queued target -> hops so far
     std::string failureReason_;                          // why the last fetch failed, or empty
+    std::map<std::string, bool> certificateAnswers_;     // host: the user's answer
     TSavedSizes savedSizes_;                             // bytes counted for each path of SavedList
     TKnownFolders knownFolders_;  // folders under the save folder seen to exist
 

@@ -20,6 +20,7 @@
 #include "platform/MessageReceiver.h"
 #include "platform/SocketErrors.h"
 #include "platform/TcpSocket.h"
+#include "platform/TlsSession.h"
 
 namespace http {
 
@@ -94,6 +95,7 @@ bool TWeb::Retrieving() const {
         case Phase::Starting:
         case Phase::Resolving:
         case Phase::Connecting:
+        case Phase::Handshaking:
         case Phase::Sending:
         case Phase::ReadingHead:
         case Phase::ReadingBody:
@@ -119,6 +121,7 @@ void TWeb::Retrieve() {
     ++attempt_;
     connectTime_ = {};
     socketError_ = 0;
+    tlsFailure_.clear();
     readPosition_ = 0;
     level1_ = level2_ = -1;
     lastError_ = "OK";
@@ -234,6 +237,9 @@ void TWeb::dispatch(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
         case Phase::Connecting:
             if (msg == WM_WEBSOCKET && event == platform::FD_CONNECT) return connectFinished(error);
             break;
+        case Phase::Handshaking:
+            if (msg == WM_WEBSOCKET) return handshakeEvent(event, error);
+            break;
         case Phase::Sending:
         case Phase::ReadingHead:
         case Phase::ReadingBody:
@@ -304,6 +310,12 @@ void TWeb::connectFinished(int error) {
         reportSocketError(error);
         return;
     }
+    if (secure_) return startHandshake();
+    sendRequest();
+}
+
+// Connected (and, for "https://", the handshake done): the request goes out.
+void TWeb::sendRequest() {
     phase_ = Phase::Sending;
     if (!raise(OnConnect)) return;
     writeRequest();
@@ -334,6 +346,7 @@ void TWeb::connectionEvent(int event, int error) {
 
 bool TWeb::sendBytes(const std::string& bytes) {
     if (!socket_ || !Connected()) return false;
+    if (tls_) return tls_->write(bytes) && flushTls();
     if (const int rc = socket_->sendAll(bytes.data(), bytes.size()); rc != 0) {
         if (forceCachedCopy()) return false;
         socketError_ = rc;
@@ -345,10 +358,14 @@ bool TWeb::sendBytes(const std::string& bytes) {
 
 std::int64_t TWeb::receiveBytes(char* buffer, std::size_t size) {
     if (!socket_) return -1;
+    if (tls_) return receiveTls(buffer, size);
     return socket_->receive(buffer, size);
 }
 
-bool TWeb::inputWaiting() const { return socket_ && socket_->pendingBytes() > 0; }
+bool TWeb::inputWaiting() const {
+    if (tls_ && !tlsPlain_.empty()) return true;
+    return socket_ && socket_->pendingBytes() > 0;
+}
 
 void TWeb::writeRequest() {
     static const char* kMethodWords[] = {"GET", "HEAD", "PUT", "POST", "DELETE", "LINK", "UNLINK"};
@@ -513,6 +530,7 @@ void TWeb::onClose() {
         if (bytesReceived_ == before && phase_ != Phase::Sending && phase_ != Phase::ReadingHead)
             break;
     }
+    if (!finishTlsInput()) return;
     closeConnection();
     if (requestMode_ == mdRequest && !notModified) {
         handOutFromClose();
@@ -529,6 +547,7 @@ void TWeb::onClose() {
 }
 
 void TWeb::closeConnection() {
+    endTls();
     if (socket_) {
         socket_->close();
         socket_.reset();

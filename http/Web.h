@@ -19,6 +19,8 @@ class MessageReceiver;
 class TcpSocket;
 class HostLookup;
 class FileStream;
+class TlsContext;
+class TlsSession;
 }  // namespace platform
 
 namespace http {
@@ -67,6 +69,10 @@ using TAuthEvent = std::function<void(TWeb* Sender, const std::string& Realm, bo
 using TCacheEvent = std::function<void(TWeb* Sender, bool& ForceCache)>;
 // Asks the user for credentials (the window shows its authorization dialog);
 // true with UserID and Password filled when the user confirmed.
+// A server's certificate failed the check (reason: "certificate has
+// expired", ...): true when the retrieval goes on all the same.
+using TCertificateQuestion =
+    std::function<bool(TWeb* Sender, const std::string& Host, const std::string& Reason)>;
 using TAuthDialog =
     std::function<bool(TWeb* Sender, const std::string& Realm, const std::string& Host,
                        std::string& UserID, std::string& Password)>;
@@ -186,6 +192,12 @@ public:
     // found", ...) that ended the current retrieval, or 0. A refused or reset
     // connection and a failed lookup end the retrieval at once with OnError.
     int socketError() const { return socketError_; }
+    // Why the TLS layer ended the current retrieval ("certificate has
+    // expired", a failed handshake), or empty.
+    const std::string& tlsFailure() const { return tlsFailure_; }
+    // The TLS configuration of "https://" retrievals; without one, the
+    // system's certificate store with the check on.
+    void setTlsContext(std::shared_ptr<platform::TlsContext> context);
     bool Connected() const;
 
     // Class-wide cache of looked-up hosts: "name|address" entries, sorted,
@@ -214,6 +226,9 @@ public:
     // OnAuthorization leaves AutoHandle true. Without it such a challenge ends
     // the retrieval as if the dialog had been cancelled.
     TAuthDialog AuthorizationDialog;
+    // Asked when a server's certificate is rejected; without it the retrieval
+    // ends with the reason in tlsFailure().
+    TCertificateQuestion CertificateQuestion;
 
     // --- events
     TAuthEvent OnAuthorization;
@@ -252,6 +267,7 @@ private:
         Starting,      // WM_WEBSTART posted
         Resolving,     // the host's address being found (lookup or host cache)
         Connecting,    // connect under way
+        Handshaking,   // connected to an "https://" server, the TLS handshake under way
         Sending,       // connected, the request being written
         ReadingHead,   // reading up to the blank line that ends the response head
         ReadingBody,   // reading the body, until the server closes
@@ -284,6 +300,19 @@ private:
     void openConnection();
     void connectFinished(int error);
     void connectionEvent(int event, int error);
+    void sendRequest();
+    // The TLS layer (WebTls.cpp).
+    void startHandshake();
+    void handshakeEvent(int event, int error);
+    void advanceHandshake();
+    bool certificateAccepted();
+    void failTls(const std::string& reason);
+    bool flushTls();
+    std::int64_t receiveTls(char* buffer, std::size_t size);
+    // The server closed: the plaintext the TLS layer still holds is read;
+    // false when a handler gave the attempt up meanwhile.
+    bool finishTlsInput();
+    void endTls();
     void writeRequest();
     // Every byte TWeb sends or receives passes these three: a layer between
     // the socket and the HTTP text (TLS) wraps them and nothing else.
@@ -374,6 +403,10 @@ private:
     Phase phase_ = Phase::Closed;
     std::string lookupName_;
     std::uint32_t address_ = 0;
+    std::shared_ptr<platform::TlsContext> tlsContext_;
+    std::unique_ptr<platform::TlsSession> tls_;
+    std::string tlsPlain_;  // decrypted, not yet taken by receiveBytes
+    std::string tlsFailure_;
     int connectPort_ = 80;
     int lookupHandle_ = 0;
     int socketError_ = 0;

@@ -18,6 +18,12 @@ std::string TWeb::originHostAndPort() const {
 }
 
 void TWeb::chooseProxy() {
+    // An http proxy would see an "https://" request as plain text: such a
+    // request goes straight to its server.
+    if (secure_) {
+        useProxy_ = false;
+        return;
+    }
     if (!proxyDispatcher_) return;
     useProxy_ = true;
     const TProxies& p = proxyDispatcher_->Proxies();

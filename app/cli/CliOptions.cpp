@@ -19,12 +19,14 @@ std::string toBytes(const QString& text) { return text.toLatin1().toStdString();
 
 // The options with a value, by their long names.
 const QStringList kValueOptions = {"rule", "quota",    "on-quota",      "mystery-name",
-                                   "user", "password", "password-file", "convert"};
+                                   "user", "password", "password-file", "convert",
+                                   "ca-certificate"};
 
 QList<QCommandLineOption> optionTable() {
     QList<QCommandLineOption> table;
     for (const char* flag : {"text", "no-text", "graphics", "no-graphics", "everything",
-                             "no-stay-in-path", "no-unknown-size", "offline", "no-proxy"})
+                             "no-stay-in-path", "no-unknown-size", "offline", "no-proxy",
+                             "no-check-certificate"})
         table.append(QCommandLineOption(QString::fromLatin1(flag)));
     table.append(QCommandLineOption(QStringList{QStringLiteral("q"), QStringLiteral("quiet")}));
     table.append(QCommandLineOption(QStringList{QStringLiteral("v"), QStringLiteral("verbose")}));
@@ -141,6 +143,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
             options.offline = true;
         else if (name == "no-proxy")
             options.noProxy = true;
+        else if (name == "no-check-certificate")
+            options.noCheckCertificate = true;
         else if (name == "quiet" || name == "q")
             options.quiet = true;
         else if (name == "verbose" || name == "v")
@@ -180,6 +184,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
     options.password = last("password");
     options.passwordFile = last("password-file");
     options.convertDirectory = last("convert");
+    options.caCertificate = last("ca-certificate");
 
     if (options.help || options.version) {
         result.options = options;
@@ -264,6 +269,13 @@ std::string usageText(const std::string& programName) {
            "HTTP_PROXY), such as http://proxy.example:3128/, except for the hosts listed in\n"
            "no_proxy (or NO_PROXY): names with their subdomains, addresses, networks, or\n"
            "'*' for all. A malformed value is an invalid argument.\n"
+           "\n"
+           "Secure sites (https://):\n"
+           "      --ca-certificate FILE      trust the authorities in FILE (PEM) instead of\n"
+           "                                 the system's certificate store\n"
+           "      --no-check-certificate     fetch even from a server whose certificate fails\n"
+           "                                 the check (expired, another host's, self-signed,\n"
+           "                                 untrusted); without it such a server's files fail\n"
            "\n"
            "Other:\n"
            "      --mystery-name NAME        name for a directory page whose default document\n"

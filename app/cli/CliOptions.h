@@ -40,6 +40,11 @@ struct CliOptions {
     // --no-proxy: every request goes straight to its server, whatever
     // http_proxy and the other proxy variables say.
     bool noProxy = false;
+    // --no-check-certificate: an https:// server's certificate is not judged.
+    bool noCheckCertificate = false;
+    // --ca-certificate: the PEM file of the authorities to trust instead of the
+    // system store.
+    std::optional<std::string> caCertificate;
     bool quiet = false;
     bool verbose = false;
     bool help = false;

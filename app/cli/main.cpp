@@ -26,6 +26,7 @@
 #include "platform/FileSystem.h"
 #include "platform/InterruptWatcher.h"
 #include "platform/Terminal.h"
+#include "platform/TlsSession.h"
 
 namespace {
 
@@ -140,8 +141,18 @@ int main(int argc, char** argv) {
     cli::ConsoleJobView view(options, mode, stdout, stderr, stdin, platform::isTerminal(0));
     view.setColumns(platform::terminalColumns(1));
 
+    platform::TlsSettings tlsSettings;
+    if (options.caCertificate) tlsSettings.caFile = platform::fs::expandHome(*options.caCertificate);
+    if (options.noCheckCertificate) tlsSettings.check = platform::TlsCheck::DoNotCheck;
+    std::string tlsError;
+    auto tlsContext = platform::TlsContext::create(tlsSettings, &tlsError);
+    if (!tlsContext)
+        return usageError("cannot use --ca-certificate " + options.caCertificate.value_or("") +
+                          ": " + tlsError);
+
     engine::THvxEngine engine(view);
     engine.UseProxies(proxies);
+    engine.UseTls(tlsContext);
     if (proxies.httpProxy() && proxies.httpProxy()->hasCredentials)
         view.printError(kProgram +
                         ": warning: the user name and password in the proxy address are not "
