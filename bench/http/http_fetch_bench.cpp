@@ -18,6 +18,7 @@
 
 #include "http/Web.h"
 #include "platform/EventPump.h"
+#include "platform/TlsSession.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -49,8 +50,15 @@ int main(int argc, char** argv) {
     web.setStoreToFile(true);
     web.setStoreName(store);
     if (!caFile.empty()) {
-        std::fprintf(stderr, "--ca-certificate: this build of TWeb does not speak TLS yet\n");
-        return 2;
+        platform::TlsSettings tls;
+        tls.caFile = caFile;
+        std::string error;
+        auto context = platform::TlsContext::create(tls, &error);
+        if (!context) {
+            std::fprintf(stderr, "--ca-certificate %s: %s\n", caFile.c_str(), error.c_str());
+            return 2;
+        }
+        web.setTlsContext(std::move(context));
     }
     std::int64_t bytes = 0;
     bool ended = false;
@@ -70,8 +78,9 @@ int main(int argc, char** argv) {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!ended || web.StatusText().find("200") == std::string::npos ||
             bytes != web.ContentLength()) {
-            std::fprintf(stderr, "fetch failed: status \"%s\", %lld of %lld bytes\n",
-                         web.StatusText().c_str(), static_cast<long long>(bytes),
+            std::fprintf(stderr, "fetch failed: status \"%s\" %s, %lld of %lld bytes\n",
+                         web.StatusText().c_str(), web.tlsFailure().c_str(),
+                         static_cast<long long>(bytes),
                          static_cast<long long>(web.ContentLength()));
             return 1;
         }
