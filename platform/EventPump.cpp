@@ -48,9 +48,6 @@ bool waitUntilFor(const std::function<bool()>& done, int timeoutMs) {
     return true;
 }
 
-void processPendingEvents() {
-    queuedMessages::deliver();
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
+void processPendingEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 }  // namespace platform
