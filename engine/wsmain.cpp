@@ -68,16 +68,22 @@ bool THvxEngine::AcceptCertificate(const std::string& host, const std::string& r
 }
 
 void THvxEngine::UseProxies(const http::EnvironmentProxies& proxies) {
-    // https:// waits for the CONNECT tunnel: only the http proxy is handed on.
+    // http:// goes to the http proxy as a whole URL; https:// only ever
+    // through the https proxy's CONNECT tunnel.
     http::TProxies list;
     if (const auto& proxy = proxies.httpProxy()) {
         list.Http = proxy->host;
         list.HttpPort = proxy->port;
     }
+    if (const auto& proxy = proxies.httpsProxy()) {
+        list.Security = proxy->host;
+        list.SecurityPort = proxy->port;
+    }
     proxyList_.setProxies(list);
     proxyList_.setNoProxyHosts(proxies.noProxy());
-    Web1.setProxyDispatcher(list.Http.empty() ? nullptr : &proxyList_);
-    if (list.Http.empty()) Web1.setUseProxy(false);
+    const bool any = !list.Http.empty() || !list.Security.empty();
+    Web1.setProxyDispatcher(any ? &proxyList_ : nullptr);
+    if (!any) Web1.setUseProxy(false);
 }
 
 TJobResult THvxEngine::Result() const {

@@ -70,8 +70,9 @@ public:
     bool StopRequested() const { return bStop; }
     TJobResult Result() const;
     // The proxies the front end found in its environment (the engine reads
-    // none itself): http:// requests go through the http proxy unless no_proxy
-    // takes their host. Until called, every request goes straight to its server.
+    // none itself): http:// requests go through the http proxy and https://
+    // ones through the https proxy's CONNECT tunnel, unless no_proxy takes
+    // their host. Until called, every request goes straight to its server.
     void UseProxies(const http::EnvironmentProxies& proxies);
     // The TLS configuration of "https://" fetches (a CA file instead of the
     // system store, or no check). Until called: the system store, checked.

@@ -95,6 +95,7 @@ bool TWeb::Retrieving() const {
         case Phase::Starting:
         case Phase::Resolving:
         case Phase::Connecting:
+        case Phase::Tunnelling:
         case Phase::Handshaking:
         case Phase::Sending:
         case Phase::ReadingHead:
@@ -237,6 +238,9 @@ void TWeb::dispatch(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
         case Phase::Connecting:
             if (msg == WM_WEBSOCKET && event == platform::FD_CONNECT) return connectFinished(error);
             break;
+        case Phase::Tunnelling:
+            if (msg == WM_WEBSOCKET) return tunnelEvent(event, error);
+            break;
         case Phase::Handshaking:
             if (msg == WM_WEBSOCKET) return handshakeEvent(event, error);
             break;
@@ -310,7 +314,7 @@ void TWeb::connectFinished(int error) {
         reportSocketError(error);
         return;
     }
-    if (secure_) return startHandshake();
+    if (secure_) return useProxy_ ? openTunnel() : startHandshake();
     sendRequest();
 }
 
@@ -373,7 +377,8 @@ void TWeb::writeRequest() {
     // The request line is fixed before OnPrepare; the headers take what the
     // handler left in the properties.
     fields.method = kMethodWords[method_];
-    fields.throughProxy = useProxy_;
+    // Inside a CONNECT tunnel the server itself reads the request.
+    fields.throughProxy = useProxy_ && !secure_;
     fields.absoluteUrl = url_;
     fields.path = documentPath_ + documentName_;
     if (!raise(OnPrepare)) return;

@@ -267,6 +267,7 @@ private:
         Starting,      // WM_WEBSTART posted
         Resolving,     // the host's address being found (lookup or host cache)
         Connecting,    // connect under way
+        Tunnelling,    // connected to the https proxy, its answer to CONNECT awaited
         Handshaking,   // connected to an "https://" server, the TLS handshake under way
         Sending,       // connected, the request being written
         ReadingHead,   // reading up to the blank line that ends the response head
@@ -302,7 +303,11 @@ private:
     void connectionEvent(int event, int error);
     void sendRequest();
     // The TLS layer (WebTls.cpp).
-    void startHandshake();
+    // The CONNECT tunnel through an https proxy (WebTunnel.cpp).
+    void openTunnel();
+    void tunnelEvent(int event, int error);
+    // leftover: bytes from the server that came with the proxy's answer.
+    void startHandshake(const std::string& leftover = {});
     void handshakeEvent(int event, int error);
     void advanceHandshake();
     bool certificateAccepted();
@@ -407,6 +412,7 @@ private:
     std::unique_ptr<platform::TlsSession> tls_;
     std::string tlsPlain_;  // decrypted, not yet taken by receiveBytes
     std::string tlsFailure_;
+    std::string tunnelReply_;  // the proxy's answer to CONNECT so far
     int connectPort_ = 80;
     int lookupHandle_ = 0;
     int socketError_ = 0;

@@ -19,9 +19,16 @@ std::string TWeb::originHostAndPort() const {
 
 void TWeb::chooseProxy() {
     // An http proxy would see an "https://" request as plain text: such a
-    // request goes straight to its server.
+    // request goes through the https proxy's tunnel or straight to its server.
     if (secure_) {
+        // Only through a CONNECT tunnel: an http proxy would read the request.
         useProxy_ = false;
+        if (!proxyDispatcher_) return;
+        const TProxies& p = proxyDispatcher_->Proxies();
+        if (p.Security.empty() || proxyDispatcher_->bypasses(originHostAndPort())) return;
+        useProxy_ = true;
+        setProxy(p.Security);
+        proxyPort_ = p.SecurityPort;
         return;
     }
     if (!proxyDispatcher_) return;

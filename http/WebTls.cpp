@@ -26,12 +26,13 @@ void TWeb::setTlsContext(std::shared_ptr<platform::TlsContext> context) {
     tlsContext_ = std::move(context);
 }
 
-void TWeb::startHandshake() {
+void TWeb::startHandshake(const std::string& leftover) {
     phase_ = Phase::Handshaking;
     if (!tlsContext_) tlsContext_ = defaultTlsContext();
     if (!tlsContext_) return failTls("TLS is not available");
     tlsPlain_.clear();
     tls_ = std::make_unique<platform::TlsSession>(tlsContext_, webHost_);
+    if (!leftover.empty()) tls_->feed(leftover);
     advanceHandshake();
 }
 

@@ -1,5 +1,7 @@
 #include "testing/PlainJobView.h"
 
+#include "engine/CertificateQuestion.h"
+
 namespace engine {
 
 void PlainJobView::AppendLogLine(const std::string& line) { logLines.push_back(line); }
@@ -45,6 +47,11 @@ bool PlainJobView::AskCredentials(const std::string& realm, const std::string& h
     user = credentials->first;
     password = credentials->second;
     return true;
+}
+
+bool PlainJobView::AcceptCertificate(const std::string& host, const std::string& reason) {
+    certificateQuestions.emplace_back(host, reason);
+    return AskCertificateBox(dialogs, host, reason);
 }
 
 }  // namespace engine

@@ -84,6 +84,9 @@ public:
     platform::Dialogs& Dialogs() override { return dialogs; }
     bool AskCredentials(const std::string& realm, const std::string& host, std::string& user,
                         std::string& password) override;
+    // Recorded, then answered by the scripted dialogs as the desktop's box.
+    bool AcceptCertificate(const std::string& host, const std::string& reason) override;
+    std::vector<std::pair<std::string, std::string>> certificateQuestions;  // host, reason
 
     // The pane's text as "downloads.log" holds it: every line followed by CR LF.
     std::string logText() const;

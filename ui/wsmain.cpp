@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "engine/CertificateQuestion.h"
 #include "engine/JobValidation.h"
 #include "engine/wsmain.h"
 #include "mail/form/fEmail.h"
@@ -146,6 +147,12 @@ bool TFormHVXLoader::AskCredentials(const std::string& realm, const std::string&
     // The time spent typing is not a stall.
     const auto pause = engine_->PauseWatchdog();
     return TAuthdlg::Ask(this, realm, host, user, password);
+}
+
+bool TFormHVXLoader::AcceptCertificate(const std::string& host, const std::string& reason) {
+    // The time spent reading the box is not a stall.
+    const auto pause = engine_->PauseWatchdog();
+    return engine::AskCertificateBox(Dialogs(), host, reason);
 }
 
 // ---- Handlers ----------------------------------------------------------------

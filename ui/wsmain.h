@@ -201,6 +201,9 @@ private:
     // realm. The stall watchdog rests while the user types.
     bool AskCredentials(const std::string& realm, const std::string& host, std::string& user,
                         std::string& password) override;
+    // A server's certificate failed the check: a Yes/No box naming the host
+    // and the reason, asked once per host (the engine keeps the answer).
+    bool AcceptCertificate(const std::string& host, const std::string& reason) override;
     TWizardPage* makePage(const QString& name, const QString& heading, int headingWidth = 370);
     TPictureBox* makePicture(TWizardPage* page, const QString& name);
     void buildPage1();

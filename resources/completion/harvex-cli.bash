@@ -6,9 +6,9 @@ _harvex_cli() {
     local prev=${COMP_WORDS[COMP_CWORD - 1]}
     local options="--text --no-text --graphics --no-graphics --everything --rule
         --no-stay-in-path --quota --on-quota --no-unknown-size --mystery-name
-        --offline --convert --no-proxy --user --password --password-file --quiet --verbose --help --version"
+        --offline --convert --no-proxy --ca-certificate --no-check-certificate --user --password --password-file --quiet --verbose --help --version"
     # Options that take the next word (or the text after "=") as their value.
-    local with_value="--rule --quota --on-quota --mystery-name --convert --user --password --password-file"
+    local with_value="--rule --quota --on-quota --mystery-name --convert --ca-certificate --user --password --password-file"
 
     # "--on-quota=st" arrives as three words: "--on-quota", "=", "st".
     local option=$prev
@@ -23,7 +23,7 @@ _harvex_cli() {
             COMPREPLY=($(compgen -W "stop continue" -- "$cur"))
             return
             ;;
-        --password-file)
+        --password-file | --ca-certificate)
             compopt -o filenames 2>/dev/null || true
             COMPREPLY=($(compgen -f -- "$cur"))
             return

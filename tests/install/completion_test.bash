@@ -43,7 +43,7 @@ mkdir "$work/site" "$work/sites-old"
 touch "$work/secret.txt" "$work/site-notes"
 cd "$work"
 
-complete_words "--no-graphics --no-proxy --no-stay-in-path --no-text --no-unknown-size" --no-
+complete_words "--no-check-certificate --no-graphics --no-proxy --no-stay-in-path --no-text --no-unknown-size" --no-
 complete_words "--password --password-file" --pass
 complete_words "--verbose --version" --ver
 complete_words "continue stop" --on-quota ""
@@ -52,6 +52,7 @@ complete_words "continue stop" --on-quota =
 complete_words "" --quota ""
 complete_words "" --rule "*.p"
 complete_words "secret.txt" --password-file sec
+complete_words "secret.txt" --ca-certificate sec
 # START_URL is typed, SAVE_DIR is a folder.
 complete_words "" http
 complete_words "site sites-old" http://h.example/ s

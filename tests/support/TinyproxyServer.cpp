@@ -30,6 +30,7 @@ bool TinyproxyServer::start() {
          << "MaxClients 20\n"
          << "Allow 127.0.0.1\n"
          << "ViaProxyName \"tinyproxy\"\n";
+    for (const std::uint16_t connectPort : connectPorts_) conf << "ConnectPort " << connectPort << "\n";
     writeFile(w + "/tinyproxy.conf", conf.str());
     writeFile(w + "/tinyproxy.log", "");
     if (!process_.start("/usr/bin/tinyproxy",

@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tests/support/Peers.h"
 
@@ -14,6 +15,13 @@ class TinyproxyServer {
 public:
     TinyproxyServer() = default;
     ~TinyproxyServer();
+
+    // Set before start(): CONNECT is allowed to this port (repeatable). Without
+    // any, tinyproxy's default holds.
+    TinyproxyServer& allowConnectTo(std::uint16_t port) {
+        connectPorts_.push_back(port);
+        return *this;
+    }
 
     // Starts tinyproxy; false (and an explanation in error()) when it could not.
     bool start();
@@ -28,6 +36,7 @@ public:
 private:
     QTemporaryDir dir_;
     std::uint16_t port_ = 0;
+    std::vector<std::uint16_t> connectPorts_;
     PeerProcess process_;
     std::string error_;
 };
