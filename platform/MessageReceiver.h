@@ -9,6 +9,12 @@ namespace platform {
 
 // A component's hidden receiver: messages posted to it are delivered on a later
 // turn of the event loop, never from inside the call that posted them.
+//
+// Messages posted on the receiver's own thread wait in one queue per thread,
+// in posting order. The event pump (EventPump.h) delivers them between its
+// turns; under a plain event loop (the desktop's, a modal dialog's) a single
+// Qt event per batch asks the loop to deliver them. Messages from another
+// thread go through Qt's event queue, one event each.
 class MessageReceiver : public QObject {
     Q_OBJECT
 public:
@@ -23,11 +29,33 @@ public:
     // Drops every message still queued for this receiver.
     void discardPending();
 
+    // Calls the handler (the queue's delivery).
+    void deliver(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+
 protected:
     bool event(QEvent* e) override;
 
 private:
     Handler handler_;
 };
+
+// The event pump's side of this thread's message queue.
+namespace queuedMessages {
+
+// While one lives, the event pump of this thread delivers queued messages
+// between its turns, so posting one needs no Qt event.
+class PumpScope {
+public:
+    PumpScope();
+    ~PumpScope();
+    PumpScope(const PumpScope&) = delete;
+    PumpScope& operator=(const PumpScope&) = delete;
+};
+
+// Delivers, in posting order, the messages queued on this thread, including
+// those their handlers post meanwhile. Re-entrant. Whether any was delivered.
+bool deliver();
+
+}  // namespace queuedMessages
 
 }  // namespace platform

@@ -22,6 +22,11 @@
 #                             for the 500-page site), so it runs once per site
 #                             and never on the image-heavy ones.
 #        STRACE=0             leave out the traced run.
+#        SCHEME=https         serve everything over TLS (a certificate for
+#                             127.0.0.1 from a throwaway CA made in the run's
+#                             temporary folder, trusted by every client:
+#                             --ca-certificate, curl --cacert). httrack cannot
+#                             be told to trust a CA, so it is left out.
 # wget runs with -l inf: its default depth of 5 leaves most of a large site out.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -34,10 +39,15 @@ scale_files=${SCALE_FILES:-}
 runs=${RUNS:-3}
 big_mb=${BIG_MB:-1024}
 baseline=${BASELINE:-}
+scheme=${SCHEME:-http}
+case $scheme in http|https) ;; *) echo "SCHEME must be http or https"; exit 1 ;; esac
+[ "$scheme" = http ] || HTTRACK=0
 
 [ -x "$cli" ] || { echo "harvex-cli not found at $cli; build first (scripts/build.sh)"; exit 1; }
 [ -z "$baseline" ] || [ -x "$baseline" ] || { echo "BASELINE $baseline is not a program"; exit 1; }
-for tool in nginx wget curl bc /usr/bin/time; do
+tools="nginx wget curl bc /usr/bin/time"
+[ "$scheme" = http ] || tools="$tools openssl"
+for tool in $tools; do
   command -v "$tool" >/dev/null || { echo "missing $tool; run scripts/install-deps.sh"; exit 1; }
 done
 [ "${HTTRACK:-1}" = 0 ] || command -v httrack >/dev/null || { echo "missing httrack (or HTTRACK=0)"; exit 1; }
@@ -54,6 +64,19 @@ trap cleanup EXIT
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 www="$work/www"
 mkdir -p "$www" "$work/tmp"
+listen_tls=""
+tls_lines=""
+ca=""
+if [ "$scheme" = https ]; then
+  bench/tls/make_certs.sh "$work/tls"
+  ca="$work/tls/ca.pem"
+  listen_tls=" ssl"
+  tls_lines="ssl_certificate $work/tls/server.pem; ssl_certificate_key $work/tls/server.key;"
+fi
+# The options that make each client trust the bench CA (none over plain HTTP).
+harvex_tls=${ca:+--ca-certificate $ca}
+wget_tls=${ca:+--ca-certificate=$ca}
+curl_tls=${ca:+--cacert $ca}
 cat > "$work/nginx.conf" <<CONF
 daemon off;
 master_process off;
@@ -71,13 +94,15 @@ http {
   uwsgi_temp_path $work/tmp/uwsgi;
   scgi_temp_path $work/tmp/scgi;
   sendfile on;
-  server { listen 127.0.0.1:$port; root $www; }
+  server { listen 127.0.0.1:$port$listen_tls; $tls_lines root $www; }
 }
 CONF
 nginx -p "$work" -c "$work/nginx.conf" -e "$work/error.log" &
 nginx_pid=$!
-for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$port/" && break; sleep 0.05; done
-url="http://127.0.0.1:$port/"
+base="$scheme://127.0.0.1:$port"
+# shellcheck disable=SC2086 # empty, or an option and its file
+for _ in $(seq 100); do curl -s $curl_tls -o /dev/null "$base/" && break; sleep 0.05; done
+url="$base/"
 
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 
@@ -99,10 +124,10 @@ run_once() {
 
 # The tools of one site: "name|command" with OUT standing for the output folder.
 tools_for() {
-  echo "harvex-cli|$cli $url OUT --quiet"
-  [ -z "$baseline" ] || echo "harvex-cli (baseline)|$baseline $url OUT --quiet"
-  echo "wget|wget -r -l inf -np -q -P OUT $url"
-  echo "wget (no keep-alive)|wget -r -l inf -np -q --no-http-keep-alive -P OUT $url"
+  echo "harvex-cli|$cli $url OUT --quiet $harvex_tls"
+  [ -z "$baseline" ] || echo "harvex-cli (baseline)|$baseline $url OUT --quiet $harvex_tls"
+  echo "wget|wget -r -l inf -np -q $wget_tls -P OUT $url"
+  echo "wget (no keep-alive)|wget -r -l inf -np -q --no-http-keep-alive $wget_tls -P OUT $url"
 }
 
 median() { sort -n | awk '{a[NR]=$1} END {if (NR == 0) print 0; else print a[int((NR + 1) / 2)]}'; }
@@ -123,7 +148,7 @@ compare_site() {
       run_once "$i" "$work/out" ${cmds[$i]//OUT/$work/out}
     done
   done
-  echo "== $label: machine load (1/5/15 min) $load_before before, $(load) after =="
+  echo "== $label, over $scheme: machine load (1/5/15 min) $load_before before, $(load) after =="
   printf "%-26s %9s %9s %10s %7s\n" "tool (median of $runs)" "wall s" "cpu s" "peak MiB" "files"
   for i in "${!names[@]}"; do
     printf "%-26s %9.2f %9.2f %10.1f %7d\n" "${names[$i]}" "$(med "$i" 1)" "$(med "$i" 2)" \
@@ -147,8 +172,10 @@ compare_site() {
     printf "%-26s %9.2f %9.2f %10.1f %7d   (one run)\n" "httrack -c1" $(awk '{print $1, $2, $3 / 1024, $4}' "$work/results-h1")
   fi
   if [ "${STRACE:-1}" = 1 ]; then
-    syscalls "harvex-cli" "$cli" "$url" "$work/out" --quiet
-    syscalls "wget (no keep-alive)" wget -r -l inf -np -q --no-http-keep-alive -P "$work/out" "$url"
+    # shellcheck disable=SC2086 # empty, or an option and its file
+    syscalls "harvex-cli" "$cli" "$url" "$work/out" --quiet $harvex_tls
+    # shellcheck disable=SC2086
+    syscalls "wget (no keep-alive)" wget -r -l inf -np -q --no-http-keep-alive $wget_tls -P "$work/out" "$url"
   fi
 }
 
@@ -187,7 +214,8 @@ if [ -n "$scale_files" ]; then
   python3 bench/site/generate_site.py "$www" "$((scale_files / 2))" --images >/dev/null
   echo "== scale: image-heavy site of $scale_files files ($(du -sh "$www" | cut -f1)), harvex-cli once; load $(load) =="
   : > "$work/results-scale"
-  run_once scale "$work/out" "$cli" "$url" "$work/out" --quiet
+  # shellcheck disable=SC2086
+  run_once scale "$work/out" "$cli" "$url" "$work/out" --quiet $harvex_tls
   read -r wall cpu rss files < "$work/results-scale"
   printf "%-26s %9.2f %9.2f %10.1f %7d   %.3f ms wall, %.3f ms cpu per file\n" "harvex-cli, $scale_files" \
     "$wall" "$cpu" "$(echo "$rss / 1024" | bc -l)" "$files" \
@@ -205,15 +233,16 @@ fi
 if [ "$big_mb" -gt 0 ]; then
   rm -rf "${www:?}"/*
   head -c "$((big_mb * 1024 * 1024))" /dev/urandom > "$www/big.bin"
-  echo "== one file of $big_mb MiB =="
+  echo "== one file of $big_mb MiB over $scheme =="
   : > "$work/summary"
   for tool in harvex curl wget; do
     : > "$work/results-big"
     for _ in $(seq "$runs"); do
+      # shellcheck disable=SC2086 # empty, or an option and its file
       case $tool in
-        harvex) run_once big "$work/out" "$cli" "http://127.0.0.1:$port/big.bin" "$work/out" --quiet --rule '*.bin' ;;
-        curl) run_once big "$work/out" curl -s -o "$work/out/big.bin" "http://127.0.0.1:$port/big.bin" ;;
-        wget) run_once big "$work/out" wget -q -O "$work/out/big.bin" "http://127.0.0.1:$port/big.bin" ;;
+        harvex) run_once big "$work/out" "$cli" "$base/big.bin" "$work/out" --quiet --rule '*.bin' $harvex_tls ;;
+        curl) run_once big "$work/out" curl -s $curl_tls -o "$work/out/big.bin" "$base/big.bin" ;;
+        wget) run_once big "$work/out" wget -q $wget_tls -O "$work/out/big.bin" "$base/big.bin" ;;
       esac
     done
     wall=$(med big 1)

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
 #include <QTimer>
+#include <functional>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "platform/Clock.h"
@@ -74,4 +78,136 @@ TEST(Clock, ManualClockWrapsAtMidnight) {
     int now = systemClock().secondsSinceMidnight();
     EXPECT_GE(now, 0);
     EXPECT_LT(now, 86400);
+}
+
+// Where the messages are posted from, and which loop must deliver them: each row
+// posts 1, 2, 3 to two receivers in turn and needs them delivered in that order.
+struct QueueCase {
+    const char* name;
+    // Posts the three messages (through `post`) and returns once they arrived.
+    std::function<bool(const std::function<void()>& post, const std::function<bool()>& arrived)> run;
+};
+
+TEST(MessageReceiver, DeliveredInOrderFromEveryKindOfLoop) {
+    const QueueCase cases[] = {
+        {"posted, then pumped",
+         [](auto& post, auto& arrived) {
+             post();
+             return waitUntilFor(arrived, 5000);
+         }},
+        {"posted, then a plain event loop (no pump)",
+         [](auto& post, auto& arrived) {
+             post();
+             QEventLoop loop;
+             QTimer check;
+             QObject::connect(&check, &QTimer::timeout, [&] {
+                 if (arrived()) loop.quit();
+             });
+             check.start(1);
+             QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+             loop.exec();
+             return arrived();
+         }},
+        {"posted from a Qt event's handler inside a pump",
+         [](auto& post, auto& arrived) {
+             QTimer::singleShot(0, [&] { post(); });
+             return waitUntilFor(arrived, 5000);
+         }},
+        {"posted from a queued call inside a pump",
+         [](auto& post, auto& arrived) {
+             QObject context;
+             QMetaObject::invokeMethod(&context, [&] { post(); }, Qt::QueuedConnection);
+             return waitUntilFor(arrived, 5000);
+         }},
+        {"posted from a timer inside a modal loop that runs inside a pump",
+         [](auto& post, auto& arrived) {
+             bool modalDone = false, arrivedInModal = false;
+             MessageReceiver opener([&](unsigned, std::uintptr_t, std::intptr_t) {
+                 QEventLoop modal;
+                 QTimer::singleShot(1, [&] { post(); });
+                 QTimer check;
+                 QObject::connect(&check, &QTimer::timeout, [&] {
+                     if (arrived()) modal.quit();
+                 });
+                 check.start(1);
+                 QTimer::singleShot(5000, &modal, &QEventLoop::quit);
+                 modal.exec();
+                 arrivedInModal = arrived();
+                 modalDone = true;
+             });
+             opener.PostMessage(0);
+             return waitUntilFor([&] { return modalDone; }, 10000) && arrivedInModal;
+         }},
+        {"posted by a pump's last turn, then a plain event loop",
+         [](auto& post, auto& arrived) {
+             bool posted = false;
+             MessageReceiver starter([&](unsigned, std::uintptr_t, std::intptr_t) {
+                 post();
+                 posted = true;
+             });
+             starter.PostMessage(0);
+             if (!waitUntilFor([&] { return posted; }, 5000)) return false;
+             if (arrived()) return true;
+             QEventLoop loop;
+             QTimer check;
+             QObject::connect(&check, &QTimer::timeout, [&] {
+                 if (arrived()) loop.quit();
+             });
+             check.start(1);
+             QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+             loop.exec();
+             return arrived();
+         }},
+        {"posted from another thread",
+         [](auto& post, auto& arrived) {
+             std::thread poster([&] { post(); });
+             poster.join();
+             return waitUntilFor(arrived, 5000);
+         }},
+    };
+    for (const QueueCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<int> seen;
+        MessageReceiver a([&](unsigned msg, std::uintptr_t, std::intptr_t) { seen.push_back(msg); });
+        MessageReceiver b([&](unsigned msg, std::uintptr_t, std::intptr_t) {
+            seen.push_back(static_cast<int>(msg) * 10);
+        });
+        auto post = [&] {
+            a.PostMessage(1);
+            b.PostMessage(2);
+            a.PostMessage(3);
+        };
+        EXPECT_TRUE(c.run(post, [&] { return seen.size() >= 3; }));
+        EXPECT_EQ(seen, (std::vector<int>{1, 20, 3}));
+        processPendingEvents();
+        EXPECT_EQ(seen.size(), 3u) << "each message is delivered once";
+    }
+}
+
+TEST(MessageReceiver, HandlerCanDiscardAnotherReceiversQueuedMessages) {
+    std::vector<int> seen;
+    MessageReceiver b([&](unsigned msg, std::uintptr_t, std::intptr_t) { seen.push_back(msg * 10); });
+    MessageReceiver a([&](unsigned msg, std::uintptr_t, std::intptr_t) {
+        seen.push_back(msg);
+        if (msg == 1) b.discardPending();
+    });
+    a.PostMessage(1);
+    b.PostMessage(2);
+    a.PostMessage(3);
+    ASSERT_TRUE(waitUntilFor([&] { return seen.size() >= 2; }, 5000));
+    processPendingEvents();
+    EXPECT_EQ(seen, (std::vector<int>{1, 3}));
+}
+
+TEST(MessageReceiver, ReceiverDestroyedWithMessagesQueuedGetsNone) {
+    int delivered = 0;
+    bool later = false;
+    auto doomed = std::make_unique<MessageReceiver>(
+        [&](unsigned, std::uintptr_t, std::intptr_t) { ++delivered; });
+    MessageReceiver other([&](unsigned, std::uintptr_t, std::intptr_t) { later = true; });
+    doomed->PostMessage(1);
+    other.PostMessage(2);
+    doomed.reset();
+    ASSERT_TRUE(waitUntilFor([&] { return later; }, 5000));
+    EXPECT_EQ(delivered, 0);
 }
