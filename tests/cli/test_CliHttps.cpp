@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "tests/cli/CliRun.h"
 #include "tests/support/CertificateKit.h"
 #include "tests/support/HttpsNginxServer.h"
 #include "tests/support/Peers.h"
@@ -20,34 +21,9 @@ namespace {
 
 using testsupport::Certificate;
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-CliRun runCli(const QStringList& args, const std::map<std::string, std::string>& variables = {}) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name :
-         {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "no_proxy", "NO_PROXY"})
-        env.remove(QString::fromLatin1(name));
-    for (const auto& [name, value] : variables)
-        env.insert(QString::fromStdString(name), QString::fromStdString(value));
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(HARVEX_CLI_PATH), args);
-    EXPECT_TRUE(process.waitForStarted(10000));
-    EXPECT_TRUE(process.waitForFinished(90000)) << "harvex-cli did not end";
-    CliRun run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput().toStdString();
-    run.err = process.readAllStandardError().toStdString();
-    return run;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using clitest::contains;
+using clitest::CliRun;
+using clitest::runCli;
 
 // A small site with a page, a linked page and a binary file (every byte value).
 std::string binaryBytes() {

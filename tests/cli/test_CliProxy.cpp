@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "tests/cli/CliRun.h"
 #include "tests/support/Peers.h"
 #include "tests/support/TinyproxyServer.h"
 
@@ -14,35 +15,9 @@
 // real tinyproxy in front of a real nginx.
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs the program with the proxy variables given and no others.
-CliRun runCli(const QStringList& args, const std::map<std::string, std::string>& variables) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name :
-         {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "no_proxy", "NO_PROXY"})
-        env.remove(QString::fromLatin1(name));
-    for (const auto& [name, value] : variables)
-        env.insert(QString::fromStdString(name), QString::fromStdString(value));
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(HARVEX_CLI_PATH), args);
-    EXPECT_TRUE(process.waitForStarted(10000));
-    EXPECT_TRUE(process.waitForFinished(60000)) << "harvex-cli did not end";
-    CliRun run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput().toStdString();
-    run.err = process.readAllStandardError().toStdString();
-    return run;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using clitest::contains;
+using clitest::CliRun;
+using clitest::runCli;
 
 // Placeholders in a row's variables: the running proxy's port, a port where
 // nothing listens, and the web server's address.
