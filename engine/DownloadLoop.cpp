@@ -55,6 +55,16 @@ void THvxEngine::ProcessFiles(const std::string&) {
 
 void THvxEngine::DownloadTextFile(const std::string& url) {
     if (!DownloadText(url)) {
+        if (AnsweredWithSchemeMove(url)) {
+            // The page is at its own address under the other scheme (a site
+            // moved to "https://" answers every old link so): it is followed
+            // as a redirected header is, so the move takes the whole site
+            // along and not only its start page. Other redirects of a page
+            // still fail it.
+            MemoDownload.clear();
+            RedirectURL(url);
+            return;
+        }
         MoveURLtoErrorList(queuePosition(url));
         MemoDownload.clear();
         sStatus = "Error: Could not Download";

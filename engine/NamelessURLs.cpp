@@ -28,12 +28,7 @@ void THvxEngine::RedirectURL(const std::string& url) {
         return;
     }
 
-    std::string location = Web1.Location();
-    const auto lastSlash = location.rfind('/');
-    const auto hash = location.find('#', lastSlash == std::string::npos ? 0 : lastSlash);
-    if (hash != std::string::npos) location.erase(hash);
-    location = StandardiseURL(location);
-    location = location.empty() ? url : ResolveURL(location, url);
+    const std::string location = RedirectTarget(url);
 
     if (EqualsCaseBlind(location, url)) {
         // A URL that sends the client back to itself never yields a document.
@@ -65,6 +60,24 @@ void THvxEngine::RedirectURL(const std::string& url) {
     if (!schemeMove && IsQueuedOrDone(location)) return;
     redirectHops_[location] = hops + 1;
     QueueList.push_back(location);
+}
+
+std::string THvxEngine::RedirectTarget(const std::string& url) const {
+    std::string location = Web1.Location();
+    const auto lastSlash = location.rfind('/');
+    const auto hash = location.find('#', lastSlash == std::string::npos ? 0 : lastSlash);
+    if (hash != std::string::npos) location.erase(hash);
+    location = StandardiseURL(location);
+    return location.empty() ? url : ResolveURL(location, url);
+}
+
+bool THvxEngine::AnsweredWithSchemeMove(const std::string& url) const {
+    const std::string& status = Web1.StatusText();
+    if (status.find("300") == std::string::npos && status.find("301") == std::string::npos &&
+        status.find("302") == std::string::npos)
+        return false;
+    const std::string location = RedirectTarget(url);
+    return SameURL(location, url) && !EqualsCaseBlind(location, url);
 }
 
 void THvxEngine::DealwithNoFile(std::string& url) {

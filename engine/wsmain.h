@@ -161,7 +161,6 @@ private:
     // Shows one rule in an information box (a diagnostic; the job never calls it).
     void PrintAllowedFileElement(const TAllowedFiles& rule);
 
-
     // --- Lists ---
 
     // The lists are emptied and the standardised start URL is queued.
@@ -272,6 +271,12 @@ private:
     static constexpr int kMaxRedirects = 20;
     // A header answered by 300, 301 or 302: the target is queued.
     void RedirectURL(const std::string& url);
+    // Where the last response sends url: its Location, without a fragment,
+    // standardised and resolved against url (url itself when there is none).
+    std::string RedirectTarget(const std::string& url) const;
+    // True when the last response was a redirect to url's own address under
+    // the other scheme ("http://" to "https://" or back).
+    bool AnsweredWithSchemeMove(const std::string& url) const;
     // Finds the default document of a directory URL (or asks for a name);
     // url may become the named URL.
     void DealwithNoFile(std::string& url);

@@ -1,6 +1,7 @@
 #include "tests/support/CertificateKit.h"
 
 #include <QProcess>
+#include <QRandomGenerator>
 
 #include "tests/support/Peers.h"
 
@@ -49,6 +50,25 @@ std::string fileStem(Certificate which) {
     return "unknown";
 }
 
+// Runs openssl in `folder`; false and the reason in *why when it fails.
+bool runOpenssl(const QString& folder, const QStringList& args, std::string* why) {
+    QProcess openssl;
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.setWorkingDirectory(folder);
+    openssl.start("openssl", args);
+    if (!openssl.waitForStarted(kOpensslTimeoutMs)) {
+        *why = "cannot run openssl (is the openssl package installed?)";
+        return false;
+    }
+    openssl.waitForFinished(kOpensslTimeoutMs);
+    if (openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0) {
+        *why = "openssl " + args.join(' ').toStdString() +
+               " failed: " + openssl.readAll().toStdString();
+        return false;
+    }
+    return true;
+}
+
 const QStringList kNewKey = {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes"};
 
 }  // namespace
@@ -80,22 +100,33 @@ CertificateFiles CertificateKit::files(Certificate which) const {
     return {stem + ".pem", stem + ".key"};
 }
 
-bool CertificateKit::run(const QStringList& args) {
-    QProcess openssl;
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    openssl.setWorkingDirectory(dir_.path());
-    openssl.start("openssl", args);
-    if (!openssl.waitForStarted(kOpensslTimeoutMs)) {
-        error_ = "cannot run openssl (is the openssl package installed?)";
+bool CertificateKit::run(const QStringList& args) { return runOpenssl(dir_.path(), args, &error_); }
+
+bool CertificateKit::issue(const std::string& altNames, const std::string& stem,
+                           std::string* why) const {
+    if (!ready_) {
+        *why = "the certificate kit is not ready: " + error_;
         return false;
     }
-    openssl.waitForFinished(kOpensslTimeoutMs);
-    if (openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0) {
-        error_ = "openssl " + args.join(' ').toStdString() +
-                 " failed: " + openssl.readAll().toStdString();
-        return false;
-    }
-    return true;
+    // `openssl x509 -req` signs without the CA's database, so the kit itself
+    // is left as it is and several fixtures may issue at once.
+    writeFile(stem + ".ext",
+              "[leaf]\nbasicConstraints = CA:FALSE\nkeyUsage = critical,digitalSignature\n"
+              "extendedKeyUsage = serverAuth\nsubjectAltName = " +
+                  altNames + "\n");
+    const QString s = QString::fromStdString(stem);
+    const QString caDir = QString::fromStdString(dir() + "/" + kTestCa);
+    const QString serial = QString::number(QRandomGenerator::global()->bounded(1u << 30) + 1u);
+    return runOpenssl(dir_.path(),
+                      QStringList{"req", "-new", "-config", "kit.cnf"} + kNewKey +
+                          QStringList{"-keyout", s + ".key", "-out", s + ".csr", "-subj",
+                                      "/CN=harvex-test-server"},
+                      why) &&
+           runOpenssl(dir_.path(),
+                      {"x509", "-req", "-in", s + ".csr", "-CA", caDir + "/ca.pem", "-CAkey",
+                       caDir + "/ca.key", "-set_serial", serial, "-days", "3650", "-sha256",
+                       "-extfile", s + ".ext", "-extensions", "leaf", "-out", s + ".pem"},
+                      why);
 }
 
 bool CertificateKit::makeCa(const std::string& name, const std::string& commonName) {

@@ -39,6 +39,10 @@ public:
     // The test CA's certificate: the file to trust (wget's --ca-certificate).
     std::string caFile() const;
     CertificateFiles files(Certificate which) const;
+    // A further server certificate by the test CA, for the names and addresses
+    // in altNames (openssl's form: "IP:127.4.5.6,DNS:example.test"), written as
+    // <stem>.pem and <stem>.key. False (and the reason in *why) on failure.
+    bool issue(const std::string& altNames, const std::string& stem, std::string* why) const;
     std::string dir() const { return dir_.path().toStdString(); }
 
 private:

@@ -29,15 +29,26 @@ std::uint16_t freeUdpPort() {
     return socket.localPort();
 }
 
-bool waitForTcpPort(std::uint16_t port, int timeoutMs, bool ipv6) {
+namespace {
+bool waitForTcpPortOn(const QHostAddress& address, std::uint16_t port, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
         QTcpSocket probe;
-        probe.connectToHost(ipv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost, port);
+        probe.connectToHost(address, port);
         if (probe.waitForConnected(200)) return true;
         QThread::msleep(20);  // the peer is still starting; nothing else to wait on
     }
     return false;
+}
+}  // namespace
+
+bool waitForTcpPort(std::uint16_t port, int timeoutMs, bool ipv6) {
+    return waitForTcpPortOn(ipv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost, port,
+                            timeoutMs);
+}
+
+bool waitForTcpPort(const std::string& address, std::uint16_t port, int timeoutMs) {
+    return waitForTcpPortOn(QHostAddress(QString::fromStdString(address)), port, timeoutMs);
 }
 
 std::string readFile(const std::string& path) {
@@ -141,7 +152,8 @@ bool NginxServer::start() {
         return false;
     }
     if (!waitForTcpPort(port_, 10000, ipv6_)) {
-        error_ = "nginx does not answer: " + process_.output().toStdString() + readFile(w + "/error.log");
+        error_ = "nginx does not answer: " + process_.output().toStdString() +
+                 readFile(w + "/error.log");
         return false;
     }
     return true;

@@ -3,7 +3,6 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,6 +20,8 @@ std::uint16_t freeUdpPort();
 // Waits (bounded) until something accepts connections on 127.0.0.1:port
 // ([::1]:port when ipv6).
 bool waitForTcpPort(std::uint16_t port, int timeoutMs = 10000, bool ipv6 = false);
+// The same on any loopback address ("127.4.5.6", "::1").
+bool waitForTcpPort(const std::string& address, std::uint16_t port, int timeoutMs = 10000);
 
 // Whether this machine can bind a socket on ::1; IPv6 tests skip without it.
 bool haveIpv6Loopback();
@@ -63,9 +64,9 @@ public:
     void stop();
 
     std::uint16_t port() const { return port_; }
-    std::string rootDir() const;      // the document root, without a trailing "/"
-    std::string workDir() const;      // the fixture's own folder (config, logs)
-    std::string baseUrl() const;      // "http://127.0.0.1:<port>" ("http://[::1]:<port>")
+    std::string rootDir() const;  // the document root, without a trailing "/"
+    std::string workDir() const;  // the fixture's own folder (config, logs)
+    std::string baseUrl() const;  // "http://127.0.0.1:<port>" ("http://[::1]:<port>")
     std::string error() const { return error_; }
 
     // Writes a file under the document root, creating the folders it needs.

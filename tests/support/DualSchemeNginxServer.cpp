@@ -1,0 +1,159 @@
+#include "tests/support/DualSchemeNginxServer.h"
+
+#include <QDir>
+#include <QHostAddress>
+#include <QRandomGenerator>
+#include <QTcpServer>
+#include <sstream>
+
+namespace testsupport {
+
+namespace {
+
+constexpr std::uint16_t kHttpPort = 80;
+constexpr std::uint16_t kHttpsPort = 443;
+constexpr int kAddressTries = 5;
+
+// 127.X.Y.Z with X from 1: never 127.0.0.1, where other fixtures listen, and
+// never a network or broadcast form.
+std::string randomLoopbackAddress() {
+    QRandomGenerator* random = QRandomGenerator::global();
+    return "127." + std::to_string(random->bounded(1, 255)) + "." +
+           std::to_string(random->bounded(0, 256)) + "." + std::to_string(random->bounded(1, 255));
+}
+
+// Empty when the port can be bound on address now, else why not.
+std::string bindProblem(const std::string& address, std::uint16_t port) {
+    QTcpServer probe;
+    if (probe.listen(QHostAddress(QString::fromStdString(address)), port)) return {};
+    return address + ":" + std::to_string(port) + ": " + probe.errorString().toStdString();
+}
+
+}  // namespace
+
+DualSchemeNginxServer::DualSchemeNginxServer(const CertificateKit& kit) : kit_(kit) {}
+
+DualSchemeNginxServer::~DualSchemeNginxServer() { stop(); }
+
+DualSchemeNginxServer& DualSchemeNginxServer::plainServerConfig(std::string extra) {
+    plainExtra_ = std::move(extra);
+    return *this;
+}
+
+std::string DualSchemeNginxServer::httpUrl() const { return "http://" + address_; }
+std::string DualSchemeNginxServer::httpsUrl() const { return "https://" + address_; }
+std::string DualSchemeNginxServer::workDir() const { return dir_.path().toStdString(); }
+std::string DualSchemeNginxServer::rootDir() const { return workDir() + "/www"; }
+
+void DualSchemeNginxServer::put(const std::string& relativePath, const std::string& content) const {
+    writeFile(rootDir() + "/" + relativePath, content);
+}
+
+bool DualSchemeNginxServer::chooseAddress() {
+    std::string problems;
+    for (int attempt = 0; attempt < kAddressTries; ++attempt) {
+        const std::string candidate = randomLoopbackAddress();
+        std::string problem = bindProblem(candidate, kHttpPort);
+        if (problem.empty()) problem = bindProblem(candidate, kHttpsPort);
+        if (problem.empty()) {
+            address_ = candidate;
+            return true;
+        }
+        problems += "\n  " + problem;
+    }
+    error_ =
+        "ports 80 and 443 cannot be bound on a loopback address (they need root, and "
+        "nothing else may hold them):" +
+        problems;
+    return false;
+}
+
+std::string DualSchemeNginxServer::config() const {
+    const std::string w = workDir();
+    std::ostringstream conf;
+    // master_process off keeps nginx as one process of this user: no worker
+    // switches to another user, so the test's private folders stay readable
+    // when the tests run as root (as they must to bind ports 80 and 443).
+    conf << "daemon off;\n"
+         << "master_process off;\n"
+         << "worker_processes 1;\n"
+         << "pid " << w << "/nginx.pid;\n"
+         << "error_log " << w << "/error.log warn;\n"
+         << "events { worker_connections 256; }\n"
+         << "http {\n"
+         << "  include /etc/nginx/mime.types;\n"
+         << "  default_type application/octet-stream;\n"
+         << "  log_format harvex_scheme '$scheme $request_method $request_uri $status';\n"
+         << "  access_log " << w << "/access.log harvex_scheme;\n"
+         << "  client_body_temp_path " << w << "/tmp/body;\n"
+         << "  proxy_temp_path " << w << "/tmp/proxy;\n"
+         << "  fastcgi_temp_path " << w << "/tmp/fastcgi;\n"
+         << "  uwsgi_temp_path " << w << "/tmp/uwsgi;\n"
+         << "  scgi_temp_path " << w << "/tmp/scgi;\n"
+         << "  ssl_protocols TLSv1.2 TLSv1.3;\n"
+         << "  server {\n"
+         << "    listen " << address_ << ":" << kHttpPort << ";\n"
+         << "    server_name " << address_ << ";\n"
+         << "    root " << rootDir() << ";\n"
+         << plainExtra_ << "\n"
+         << "  }\n"
+         << "  server {\n"
+         << "    listen " << address_ << ":" << kHttpsPort << " ssl;\n"
+         << "    server_name " << address_ << ";\n"
+         << "    ssl_certificate " << w << "/server.pem;\n"
+         << "    ssl_certificate_key " << w << "/server.key;\n"
+         << "    root " << rootDir() << ";\n"
+         << "  }\n"
+         << "}\n";
+    return conf.str();
+}
+
+DualSchemeNginxServer::Start DualSchemeNginxServer::start() {
+    if (!kit_.ready()) {
+        error_ = "the certificate kit is not ready: " + kit_.error();
+        return Start::Failed;
+    }
+    if (!dir_.isValid()) {
+        error_ = "no temporary folder";
+        return Start::Failed;
+    }
+    if (!chooseAddress()) return Start::PortsUnavailable;
+    const std::string w = workDir();
+    QDir().mkpath(QString::fromStdString(rootDir()));
+    QDir().mkpath(QString::fromStdString(w + "/tmp"));
+    if (!kit_.issue("IP:" + address_, w + "/server", &error_)) return Start::Failed;
+    writeFile(w + "/nginx.conf", config());
+    if (!process_.start("/usr/sbin/nginx", {"-p", QString::fromStdString(w), "-c",
+                                            QString::fromStdString(w + "/nginx.conf"), "-e",
+                                            QString::fromStdString(w + "/error.log")})) {
+        error_ = "nginx did not start (is the nginx package installed?)";
+        return Start::Failed;
+    }
+    if (!waitForTcpPort(address_, kHttpPort) || !waitForTcpPort(address_, kHttpsPort)) {
+        error_ = "nginx does not answer on " + address_ + ": " + process_.output().toStdString() +
+                 readFile(w + "/error.log");
+        return Start::Failed;
+    }
+    return Start::Started;
+}
+
+void DualSchemeNginxServer::stop() { process_.stop(); }
+
+std::string DualSchemeNginxServer::accessLogText() const {
+    return readFile(workDir() + "/access.log");
+}
+
+std::vector<AccessLogLine> DualSchemeNginxServer::accessLog() const {
+    std::vector<AccessLogLine> lines;
+    std::istringstream text(accessLogText());
+    std::string line;
+    while (std::getline(text, line)) {
+        std::istringstream fields(line);
+        AccessLogLine entry;
+        if (fields >> entry.scheme >> entry.method >> entry.target >> entry.status)
+            lines.push_back(std::move(entry));
+    }
+    return lines;
+}
+
+}  // namespace testsupport
