@@ -183,6 +183,69 @@ TEST_F(FetchScripted, OffSiteRedirectIsQueuedAndFetched) {
     EXPECT_EQ(elsewhere.connections(), 2) << "a header, then the file";
 }
 
+// A page whose GET answers with a redirect: to its own address under the
+// other scheme it is followed (a site moved to https answers every old link
+// so); to any other address the page fails as before.
+struct PageRedirectRow {
+    const char* name;
+    const char* location;  // "{port}" is the server's port
+    bool followed;
+};
+
+void PrintTo(const PageRedirectRow& row, std::ostream* out) { *out << row.name; }
+
+class FetchScriptedPageRedirect : public CrawlTest,
+                                  public ::testing::WithParamInterface<PageRedirectRow> {};
+
+TEST_P(FetchScriptedPageRedirect, OnlyAMoveToTheOtherSchemeIsFollowed) {
+    const PageRedirectRow& row = GetParam();
+    // A plain server: an https attempt at it stalls in its handshake and is
+    // ended by the watchdog, which is enough to show it was made.
+    ScriptedServer server;
+    server
+        .sendNamingPort("HTTP/1.0 301 Moved Permanently\r\nLocation: " + std::string(row.location) +
+                        "\r\nContent-Length: 0\r\n\r\n")
+        .close();
+    ASSERT_TRUE(server.start());
+    const std::string page = server.baseUrl() + "/docs/page.html";
+    std::string target = row.location;
+    target.replace(target.find("{port}"), 6, std::to_string(server.port()));
+    view.startURL = page;
+    whileWaiting([&] {
+        if (!engine.iStartTime || server.connections() < 2) return false;
+        clock.advance(21);
+        return true;
+    });
+
+    engine.SetUpObjectLists();
+
+    if (row.followed) {
+        expectInOrder({"Downloading " + page, "URL Redirected to: " + target,
+                       "Downloading " + target, "Timeout on " + target,
+                       "Error: Could not Download " + target});
+        EXPECT_EQ(server.connections(), 2);
+        EXPECT_EQ(list(engine.ProcessedList), std::vector<std::string>{page});
+        EXPECT_EQ(list(engine.ErrorList), std::vector<std::string>{target});
+    } else {
+        expectInOrder({"Downloading " + page, "Error: Could not Download " + page});
+        EXPECT_FALSE(logHas("URL Redirected to: " + target));
+        EXPECT_EQ(server.connections(), 1);
+        EXPECT_EQ(list(engine.ErrorList), std::vector<std::string>{page});
+    }
+    EXPECT_TRUE(engine.QueueList.empty());
+    EXPECT_EQ(server.requests().front().rfind("GET /docs/page.html ", 0), 0u)
+        << server.requests().front();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FetchScriptedPageRedirect,
+    ::testing::Values(
+        PageRedirectRow{"ToHttpsOfItsOwnAddress", "https://127.0.0.1:{port}/docs/page.html", true},
+        PageRedirectRow{"ToAnotherPathFails", "http://127.0.0.1:{port}/docs/other.html", false},
+        PageRedirectRow{"ToHttpsOfAnotherPathFails", "https://127.0.0.1:{port}/docs/other.html",
+                        false}),
+    [](const ::testing::TestParamInfo<PageRedirectRow>& info) { return info.param.name; });
+
 TEST_F(FetchScripted, TransferCutShortIsAFailureAndLeavesNoFile) {
     ScriptedServer server;
     server.send("HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(400, 'x')).close();

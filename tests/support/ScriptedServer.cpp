@@ -28,6 +28,10 @@ ScriptedServer& ScriptedServer::send(std::string bytes) {
     steps_.push_back({Step::Send, std::move(bytes)});
     return *this;
 }
+ScriptedServer& ScriptedServer::sendNamingPort(std::string bytes) {
+    steps_.push_back({Step::Send, std::move(bytes), true});
+    return *this;
+}
 ScriptedServer& ScriptedServer::waitForRelease() {
     steps_.push_back({Step::WaitRelease, {}});
     return *this;
@@ -169,10 +173,16 @@ void ScriptedServer::serve(int fd) {
     for (const Step& step : steps_) {
         switch (step.kind) {
             case Step::Send: {
+                std::string bytes = step.bytes;
+                if (step.namingPort) {
+                    const std::string port = std::to_string(port_);
+                    for (auto at = bytes.find("{port}"); at != std::string::npos;
+                         at = bytes.find("{port}", at + port.size()))
+                        bytes.replace(at, 6, port);
+                }
                 std::size_t sent = 0;
-                while (sent < step.bytes.size()) {
-                    ssize_t n = ::send(fd, step.bytes.data() + sent, step.bytes.size() - sent,
-                                       MSG_NOSIGNAL);
+                while (sent < bytes.size()) {
+                    ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
                     if (n <= 0) break;
                     sent += static_cast<std::size_t>(n);
                 }

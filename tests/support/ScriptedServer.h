@@ -32,10 +32,13 @@ public:
     // --- the script (set it before start())
     ScriptedServer& readRequest(bool read);   // default true
     ScriptedServer& send(std::string bytes);  // one send() of these bytes
-    ScriptedServer& waitForRelease();         // blocks until release() is called
-    ScriptedServer& stall();                  // holds the connection open until stop()
-    ScriptedServer& close();                  // orderly close (FIN), ends the script
-    ScriptedServer& reset();                  // abortive close (RST), ends the script
+    // As send, with every "{port}" in bytes replaced by the port listened on
+    // (for an answer that names the server's own address).
+    ScriptedServer& sendNamingPort(std::string bytes);
+    ScriptedServer& waitForRelease();  // blocks until release() is called
+    ScriptedServer& stall();           // holds the connection open until stop()
+    ScriptedServer& close();           // orderly close (FIN), ends the script
+    ScriptedServer& reset();           // abortive close (RST), ends the script
 
     // Listens on ::1 instead of 127.0.0.1 (call before start()).
     ScriptedServer& onIpv6Loopback();
@@ -61,6 +64,7 @@ private:
     struct Step {
         enum Kind { Send, WaitRelease, Stall, Close, Reset } kind;
         std::string bytes;
+        bool namingPort = false;
     };
     void run();
     void serve(int fd);
