@@ -22,11 +22,16 @@ std::string randomLoopbackAddress() {
            std::to_string(random->bounded(0, 256)) + "." + std::to_string(random->bounded(1, 255));
 }
 
-// Empty when the port can be bound on address now, else why not.
-std::string bindProblem(const std::string& address, std::uint16_t port) {
+struct BindProblem {
+    bool denied = false;  // the port is privileged and this process may not bind it
+    std::string text;     // empty when the port can be bound
+};
+
+BindProblem bindProblem(const std::string& address, std::uint16_t port) {
     QTcpServer probe;
     if (probe.listen(QHostAddress(QString::fromStdString(address)), port)) return {};
-    return address + ":" + std::to_string(port) + ": " + probe.errorString().toStdString();
+    return {probe.serverError() == QAbstractSocket::SocketAccessError,
+            address + ":" + std::to_string(port) + ": " + probe.errorString().toStdString()};
 }
 
 }  // namespace
@@ -53,18 +58,21 @@ bool DualSchemeNginxServer::chooseAddress() {
     std::string problems;
     for (int attempt = 0; attempt < kAddressTries; ++attempt) {
         const std::string candidate = randomLoopbackAddress();
-        std::string problem = bindProblem(candidate, kHttpPort);
-        if (problem.empty()) problem = bindProblem(candidate, kHttpsPort);
-        if (problem.empty()) {
+        BindProblem problem = bindProblem(candidate, kHttpPort);
+        if (problem.text.empty()) problem = bindProblem(candidate, kHttpsPort);
+        if (problem.text.empty()) {
             address_ = candidate;
             return true;
         }
-        problems += "\n  " + problem;
+        if (problem.denied) {
+            // Another address would be refused alike.
+            error_ =
+                "binding ports 80 and 443 needs root (or CAP_NET_BIND_SERVICE): " + problem.text;
+            return false;
+        }
+        problems += "\n  " + problem.text;
     }
-    error_ =
-        "ports 80 and 443 cannot be bound on a loopback address (they need root, and "
-        "nothing else may hold them):" +
-        problems;
+    error_ = "ports 80 and 443 are taken on every loopback address tried:" + problems;
     return false;
 }
 
