@@ -42,47 +42,42 @@ struct Site {
     std::set<std::string> pages;               // fetched whole and read for links
 };
 
+// The text with every "{http}" and "{https}" replaced by the site's address
+// under that scheme.
+std::string onHost(std::string text, const std::string& host) {
+    const std::pair<std::string, std::string> marks[] = {{"{https}", "https://" + host},
+                                                         {"{http}", "http://" + host}};
+    for (const auto& [mark, address] : marks)
+        for (auto at = text.find(mark); at != std::string::npos;
+             at = text.find(mark, at + address.size()))
+            text.replace(at, mark.size(), address);
+    return text;
+}
+
 Site makeSite(const std::string& host) {
-    const std::string http = "http://" + host;
-    const std::string https = "https://" + host;
     Site site;
-    site.files["index.html"] = "<html><head><link rel=\"stylesheet\" href=\"" + https +
-                               "/style.css\"></head><body>"
-                               "<a href=\"about.html\">about</a> <a href=\"" +
-                               http +
-                               "/docs/guide.html\">guide</a> "
-                               "<a href=\"" +
-                               https +
-                               "/docs/guide.html\">guide again</a> "
-                               "<img src=\"img/logo.gif\"> <img src=\"" +
-                               http + "/img/photo.jpg\"></body></html>";
-    site.files["about.html"] = "<html><head><link rel=\"stylesheet\" href=\"" + http +
-                               "/style.css\"></head><body>"
-                               "<a href=\"" +
-                               http + "/\">home</a> <a href=\"" + https +
-                               "/\">home again</a> "
-                               "<a href=\"docs/guide.html\">guide</a> <img src=\"" +
-                               https + "/img/logo.gif\"></body></html>";
-    site.files["docs/guide.html"] =
+    // clang-format off
+    site.files["index.html"] = onHost(
+        "<html><head><link rel=\"stylesheet\" href=\"{https}/style.css\"></head><body>"
+        "<a href=\"about.html\">about</a> <a href=\"{http}/docs/guide.html\">guide</a> "
+        "<a href=\"{https}/docs/guide.html\">guide again</a> "
+        "<img src=\"img/logo.gif\"> <img src=\"{http}/img/photo.jpg\"></body></html>", host);
+    site.files["about.html"] = onHost(
+        "<html><head><link rel=\"stylesheet\" href=\"{http}/style.css\"></head><body>"
+        "<a href=\"{http}/\">home</a> <a href=\"{https}/\">home again</a> "
+        "<a href=\"docs/guide.html\">guide</a> <img src=\"{https}/img/logo.gif\"></body></html>",
+        host);
+    site.files["docs/guide.html"] = onHost(
         "<html><head><link rel=\"stylesheet\" href=\"/style.css\"></head><body>"
-        "<a href=\"../about.html\">about</a> <a href=\"" +
-        https +
-        "/about.html\">about</a> "
-        "<a href=\"" +
-        http +
-        "/docs/notes.html\">notes</a> <a href=\"../\">home</a> "
-        "<img src=\"../img/photo.jpg\"> <img src=\"" +
-        http + "/img/diagram.png\"></body></html>";
-    site.files["docs/notes.html"] = "<html><body><a href=\"" + https +
-                                    "/docs/guide.html\">guide</a> "
-                                    "<a href=\"./guide.html\">guide</a> <a href=\"" +
-                                    http +
-                                    "/docs/notes.html\">here</a> "
-                                    "<img src=\"" +
-                                    https + "/img/diagram.png\"></body></html>";
-    site.files["style.css"] =
-        "body { color: #222; background: #fff; }\n"
-        "a { color: #06c; }\n";
+        "<a href=\"../about.html\">about</a> <a href=\"{https}/about.html\">about</a> "
+        "<a href=\"{http}/docs/notes.html\">notes</a> <a href=\"../\">home</a> "
+        "<img src=\"../img/photo.jpg\"> <img src=\"{http}/img/diagram.png\"></body></html>", host);
+    site.files["docs/notes.html"] = onHost(
+        "<html><body><a href=\"{https}/docs/guide.html\">guide</a> "
+        "<a href=\"./guide.html\">guide</a> <a href=\"{http}/docs/notes.html\">here</a> "
+        "<img src=\"{https}/img/diagram.png\"></body></html>", host);
+    // clang-format on
+    site.files["style.css"] = "body { color: #222; background: #fff; }\na { color: #06c; }\n";
     site.files["img/logo.gif"] = binaryBytes(1, 3);
     site.files["img/photo.jpg"] = binaryBytes(2, 40);
     site.files["img/diagram.png"] = binaryBytes(3, 7);
