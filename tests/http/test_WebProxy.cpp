@@ -568,3 +568,48 @@ INSTANTIATE_TEST_SUITE_P(
                             "the proxy wants a user name and password (407 Proxy Authentication "
                             "Required)"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The proxy list the engine hands its component: each proxy with the
+// credentials its own address carried, and none made up for the other.
+struct ListRow {
+    const char* name;
+    http::ProxyVariables variables;
+    const char* http;  // "host:port user:password", "host:port" without credentials, "" none
+    const char* https;
+};
+
+std::string describe(const std::string& host, int port,
+                     const std::optional<http::BasicCredentials>& credentials) {
+    if (host.empty()) return "";
+    std::string text = host + ":" + std::to_string(port);
+    if (credentials) text += " " + credentials->user + ":" + credentials->password;
+    return text;
+}
+
+class ProxyListOfEnvironment : public ::testing::TestWithParam<ListRow> {};
+
+TEST_P(ProxyListOfEnvironment, CarriesEachProxysCredentials) {
+    http::EnvironmentProxies environment;
+    std::string error;
+    ASSERT_TRUE(environment.read(GetParam().variables, error)) << error;
+    const http::TProxies list = http::ProxiesOf(environment);
+    EXPECT_EQ(describe(list.Http, list.HttpPort, list.HttpCredentials), GetParam().http);
+    EXPECT_EQ(describe(list.Security, list.SecurityPort, list.SecurityCredentials),
+              GetParam().https);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ProxyListOfEnvironment,
+    ::testing::Values(
+        ListRow{"None", {}, "", ""},
+        ListRow{"HttpWithout", {{"http_proxy", "http://p:3128/"}}, "p:3128", ""},
+        ListRow{"HttpWithDecodedPassword", {{"http_proxy", "http://ann:pa%40ss@p:3128/"}},
+                "p:3128 ann:pa@ss", ""},
+        ListRow{"UserWithoutPassword", {{"http_proxy", "http://ann@p:3128"}}, "p:3128 ann:", ""},
+        ListRow{"EachItsOwn",
+                {{"http_proxy", "http://a:1@p:3128/"}, {"https_proxy", "http://b:2@q:8080/"}},
+                "p:3128 a:1", "q:8080 b:2"},
+        ListRow{"OnlyTheHttpsProxyHasThem",
+                {{"http_proxy", "p:3128"}, {"HTTPS_PROXY", "http://b:2@[::1]:8080"}}, "p:3128",
+                "::1:8080 b:2"}),
+    [](const auto& info) { return std::string(info.param.name); });
