@@ -478,8 +478,7 @@ void TWeb::parseHeader() {
     if (proxyRefused()) {
         // The proxy's own challenge: the site's credentials are never the
         // answer, and the proxy's were already sent with the request.
-        if (useProxy_ && !secure_)
-            proxyRefusal_ = ProxyAuthenticationFailure(proxyCredentials_.has_value(), statusText_);
+        proxyRefusal_ = ProxyAuthenticationFailure(proxyCredentials_.has_value(), statusText_);
         return;
     }
     if (!head.challenge) return;
@@ -490,10 +489,11 @@ void TWeb::parseHeader() {
 }
 
 bool TWeb::proxyRefused() const {
-    // 407 is always a proxy's challenge, never the site's.
+    // Without a proxy, or inside a tunnel, the server answered.
+    if (!useProxy_ || secure_) return false;
+    // 407 is the proxy's challenge, never the site's.
     if (statusClass_ == 4 && statusDetail_ == 7) return true;
-    // Inside a tunnel, or without a proxy, a 401 is the server's.
-    if (!useProxy_ || secure_ || !proxyCredentials_) return false;
+    if (!proxyCredentials_) return false;
     // Some proxies (tinyproxy) refuse wrong credentials with a 401 of their
     // own; the server's 401 passed on by the proxy carries Via.
     return statusClass_ == 4 && statusDetail_ == 1 && !ForwardedByProxy(headParser_.lines());

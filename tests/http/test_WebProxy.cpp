@@ -417,7 +417,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // A server reached directly that answers 407 is no proxy of ours: no proxy
-// reason, and no site credentials asked for either.
+// reason; its authenticate header is a challenge like any other.
 TEST(WebProxyCredentials, DirectServer407IsNoProxyRefusal) {
     ScriptedServer server;
     server
@@ -431,12 +431,13 @@ TEST(WebProxyCredentials, DirectServer407IsNoProxyRefusal) {
     web.AuthorizationDialog = [&](TWeb*, const std::string&, const std::string&, std::string&,
                                   std::string&) {
         ++asked;
-        return true;
+        return false;
     };
     fetch(web, server.baseUrl() + "/a.htm");
     EXPECT_TRUE(web.proxyRefusal().empty());
-    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(asked, 1);
     EXPECT_EQ(server.connections(), 1);
+    EXPECT_EQ(web.StatusText(), "407 Proxy Authentication Required");
 }
 
 // tinyproxy with BasicAuth in front of nginx: the right credentials pass,
