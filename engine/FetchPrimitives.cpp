@@ -117,6 +117,10 @@ bool THvxEngine::fetch(FetchKind kind, const std::string& url, const std::string
             // A failed handshake or a rejected certificate: nothing was asked.
             MemoDownload.clear();
             failureReason_ = Web1.tlsFailure();
+        } else if (!Web1.proxyRefusal().empty()) {
+            // The proxy's 407: its page is not the document.
+            MemoDownload.clear();
+            failureReason_ = Web1.proxyRefusal();
         } else if (pageTooLarge_) {
             MemoDownload.clear();
         } else {

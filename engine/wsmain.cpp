@@ -70,15 +70,7 @@ bool THvxEngine::AcceptCertificate(const std::string& host, const std::string& r
 void THvxEngine::UseProxies(const http::EnvironmentProxies& proxies) {
     // http:// goes to the http proxy as a whole URL; https:// only ever
     // through the https proxy's CONNECT tunnel.
-    http::TProxies list;
-    if (const auto& proxy = proxies.httpProxy()) {
-        list.Http = proxy->host;
-        list.HttpPort = proxy->port;
-    }
-    if (const auto& proxy = proxies.httpsProxy()) {
-        list.Security = proxy->host;
-        list.SecurityPort = proxy->port;
-    }
+    const http::TProxies list = http::ProxiesOf(proxies);
     proxyList_.setProxies(list);
     proxyList_.setNoProxyHosts(proxies.noProxy());
     const bool any = !list.Http.empty() || !list.Security.empty();

@@ -32,7 +32,14 @@ std::string ConnectRequest(const std::string& host, int port, const ProxyAddress
     return request;
 }
 
-TunnelReply ReadTunnelReply(const std::string& received) {
+std::string ProxyAuthenticationFailure(bool credentialsSent, const std::string& status) {
+    const std::string said = platform::Trimmed(status);
+    const std::string reason = credentialsSent ? "the proxy refused the user name and password"
+                                               : "the proxy wants a user name and password";
+    return said.empty() ? reason : reason + " (" + said + ")";
+}
+
+TunnelReply ReadTunnelReply(const std::string& received, bool credentialsSent) {
     // Some proxies end their lines with a bare LF.
     std::size_t headEnd = received.find("\r\n\r\n");
     std::size_t restStart = headEnd == std::string::npos ? 0 : headEnd + 4;
@@ -69,7 +76,10 @@ TunnelReply ReadTunnelReply(const std::string& received) {
         reply.rest = received.substr(restStart);
         return reply;
     }
-    if (code == "407") return refused("proxy wants credentials for the tunnel: " + afterVersion);
+    // Only the proxy answers CONNECT: a 401 is its refusal too (tinyproxy
+    // refuses wrong credentials so).
+    if (code == "407" || code == "401")
+        return refused(ProxyAuthenticationFailure(credentialsSent, afterVersion));
     return refused("proxy refused the tunnel: " + afterVersion);
 }
 

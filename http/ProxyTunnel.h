@@ -28,7 +28,14 @@ struct TunnelReply {
 
 // Reads the reply received so far: Incomplete until the empty line ending its
 // head has arrived; Open for a 2xx status; Refused with the reason otherwise,
-// also for a reply that is no HTTP status line at all.
-TunnelReply ReadTunnelReply(const std::string& received);
+// also for a reply that is no HTTP status line at all. credentialsSent says
+// whether the CONNECT carried Proxy-Authorization, for the reason of a 407
+// (or a 401, which some proxies send instead).
+TunnelReply ReadTunnelReply(const std::string& received, bool credentialsSent = false);
+
+// The reason for a proxy's 407 (status: "407 Proxy Authentication Required"),
+// to CONNECT or to a request it was to pass on: it wants a user name and
+// password, or it refused the ones sent.
+std::string ProxyAuthenticationFailure(bool credentialsSent, const std::string& status);
 
 }  // namespace http

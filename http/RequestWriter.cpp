@@ -5,6 +5,10 @@
 
 namespace http {
 
+std::string basicToken(const BasicCredentials& credentials) {
+    return platform::Base64(credentials.user + ":" + credentials.password);
+}
+
 std::string hostHeaderValue(const std::string& host, int port) {
     std::string value = host;
     const bool ipv6Literal = host.find(':') != std::string::npos && host.front() != '[';
@@ -28,10 +32,9 @@ std::string requestText(const RequestFields& fields) {
     header("Referer: ", fields.referer);
     header("User-Agent: ", fields.userAgent);
     header("Accept: ", fields.accept);
-    if (fields.credentials) {
-        header("Authorization: Basic ",
-               platform::Base64(fields.credentials->user + ":" + fields.credentials->password));
-    }
+    if (fields.credentials) header("Authorization: Basic ", basicToken(*fields.credentials));
+    if (fields.throughProxy && fields.proxyCredentials)
+        header("Proxy-Authorization: Basic ", basicToken(*fields.proxyCredentials));
     request += "\r\n";
     return request;
 }

@@ -5,6 +5,13 @@
 
 namespace http {
 
+// A user name and password sent as Basic credentials (RFC 7617).
+struct BasicCredentials {
+    std::string user;
+    std::string password;
+    bool operator==(const BasicCredentials&) const = default;
+};
+
 // Everything an HTTP/1.0 request is made of, as plain values. An empty value
 // leaves its header out.
 struct RequestFields {
@@ -24,12 +31,12 @@ struct RequestFields {
     std::string referer;
     std::string userAgent;
     std::string accept;
-    struct Credentials {
-        std::string user;
-        std::string password;
-    };
-    // Basic credentials (RFC 7617).
+    using Credentials = BasicCredentials;
+    // The origin server's credentials (Authorization).
     std::optional<Credentials> credentials;
+    // The proxy's credentials (Proxy-Authorization): written only when the
+    // request goes to the proxy, so they never reach an origin server.
+    std::optional<Credentials> proxyCredentials;
 };
 
 // The whole request text: request line, headers in a fixed order, each line
@@ -37,6 +44,9 @@ struct RequestFields {
 // percent-encoded, so a URL taken from a page cannot end the request line
 // early and add headers of its own.
 std::string requestText(const RequestFields& fields);
+
+// base64("user:password"), the token after "Basic ".
+std::string basicToken(const BasicCredentials& credentials);
 
 // The value of the Host header for host and port (port 0: none).
 std::string hostHeaderValue(const std::string& host, int port);

@@ -8,6 +8,7 @@
 #include "http/BufferStream.h"
 #include "http/CredentialCache.h"
 #include "http/HostCache.h"
+#include "http/ProxyTunnel.h"
 #include "http/RequestWriter.h"
 #include "http/ResponseHead.h"
 #include "http/WebInternal.h"
@@ -123,6 +124,7 @@ void TWeb::Retrieve() {
     connectTime_ = {};
     socketError_ = 0;
     tlsFailure_.clear();
+    proxyRefusal_.clear();
     readPosition_ = 0;
     level1_ = level2_ = -1;
     lastError_ = "OK";
@@ -344,6 +346,9 @@ void TWeb::writeRequest() {
         sendCredentials_ = false;
         fields.credentials = RequestFields::Credentials{userID_, password_};
     }
+    // Only a request the proxy itself reads carries its credentials; inside
+    // a CONNECT tunnel the server reads the request.
+    if (fields.throughProxy) fields.proxyCredentials = proxyCredentials_;
     // The request goes whole to the socket in one send: every piece sent alone
     // costs a system call, a packet and a wake-up of the server.
     sendBytes(requestText(fields));
@@ -470,11 +475,28 @@ void TWeb::parseHeader() {
             OnResponse(this, 0, 0, std::string());
         }
     }
+    if (proxyRefused()) {
+        // The proxy's own challenge: the site's credentials are never the
+        // answer, and the proxy's were already sent with the request.
+        proxyRefusal_ = ProxyAuthenticationFailure(proxyCredentials_.has_value(), statusText_);
+        return;
+    }
     if (!head.challenge) return;
     // Of several challenges a Basic one is answered; only Basic is spoken here.
     const bool basic = !head.basicChallenge.empty();
     realm_ = challengeRealm(basic ? head.basicChallenge : head.otherChallenge);
     handleChallenge(basic);
+}
+
+bool TWeb::proxyRefused() const {
+    // Without a proxy, or inside a tunnel, the server answered.
+    if (!useProxy_ || secure_) return false;
+    // 407 is the proxy's challenge, never the site's.
+    if (statusClass_ == 4 && statusDetail_ == 7) return true;
+    if (!proxyCredentials_) return false;
+    // Some proxies (tinyproxy) refuse wrong credentials with a 401 of their
+    // own; the server's 401 passed on by the proxy carries Via.
+    return statusClass_ == 4 && statusDetail_ == 1 && !ForwardedByProxy(headParser_.lines());
 }
 
 void TWeb::onClose() {

@@ -5,11 +5,13 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "http/RequestWriter.h"
 #include "http/ResponseHead.h"
 #include "http/WebCompanion.h"
 #include "http/WebConst.h"
@@ -202,6 +204,10 @@ public:
     // Why the TLS layer ended the current retrieval ("certificate has
     // expired", a failed handshake), or empty.
     const std::string& tlsFailure() const { return tlsFailure_; }
+    // Why the proxy turned the current request away (407: it wants a user
+    // name and password, or refused the ones sent), or empty. The response
+    // itself still arrives as usual.
+    const std::string& proxyRefusal() const { return proxyRefusal_; }
     // The TLS configuration of "https://" retrievals; without one, the
     // system's certificate store with the check on.
     void setTlsContext(std::shared_ptr<platform::TlsContext> context);
@@ -314,6 +320,9 @@ private:
     void connectFinished(int error);
     void connectionEvent(int event, int error);
     void sendRequest();
+    // The response is the proxy's refusal (407, or a 401 of its own), not
+    // the server's answer.
+    bool proxyRefused() const;
     // The TLS layer (WebTls.cpp).
     // The CONNECT tunnel through an https proxy (WebTunnel.cpp).
     void openTunnel();
@@ -375,6 +384,9 @@ private:
     std::string proxyAddress_;
     TWebProxy* proxyDispatcher_ = nullptr;
     int proxyPort_ = 0;
+    // The chosen proxy's credentials, sent in Proxy-Authorization to that
+    // proxy alone.
+    std::optional<BasicCredentials> proxyCredentials_;
     std::string referer_;
     TMode requestMode_ = mdStreaming;
     TStreamMode streamMode_ = smMemory;
@@ -426,6 +438,7 @@ private:
     std::unique_ptr<platform::TlsSession> tls_;
     std::string tlsPlain_;  // decrypted, not yet taken by receiveBytes
     std::string tlsFailure_;
+    std::string proxyRefusal_;
     std::string tunnelReply_;  // the proxy's answer to CONNECT so far
     int connectPort_ = 80;
     int lookupHandle_ = 0;

@@ -22,6 +22,8 @@ std::string TWeb::originHostAndPort() const {
 void TWeb::chooseProxy() {
     // An http proxy would see an "https://" request as plain text: such a
     // request goes through the https proxy's tunnel or straight to its server.
+    // Credentials are only ever those of the proxy chosen here.
+    proxyCredentials_.reset();
     if (secure_) {
         // Only through a CONNECT tunnel: an http proxy would read the request.
         useProxy_ = false;
@@ -31,6 +33,7 @@ void TWeb::chooseProxy() {
         useProxy_ = true;
         setProxy(p.Security);
         proxyPort_ = p.SecurityPort;
+        proxyCredentials_ = p.SecurityCredentials;
         return;
     }
     if (!proxyDispatcher_) return;
@@ -40,6 +43,7 @@ void TWeb::chooseProxy() {
         case svHTTP:
             setProxy(p.Http);
             proxyPort_ = p.HttpPort;
+            proxyCredentials_ = p.HttpCredentials;
             break;
         case svGOPHER:
             setProxy(p.Gopher);
@@ -54,6 +58,7 @@ void TWeb::chooseProxy() {
             break;
     }
     if (proxy_.empty() || proxyDispatcher_->bypasses(originHostAndPort())) useProxy_ = false;
+    if (!useProxy_) proxyCredentials_.reset();
 }
 
 // ---------------------------------------------------------------- document cache

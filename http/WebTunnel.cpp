@@ -14,6 +14,11 @@ void TWeb::openTunnel() {
     ProxyAddress proxy;
     proxy.host = proxy_;
     proxy.port = proxyPort_;
+    if (proxyCredentials_) {
+        proxy.user = proxyCredentials_->user;
+        proxy.password = proxyCredentials_->password;
+        proxy.hasCredentials = true;
+    }
     // ConnectRequest brackets an IPv6 address itself.
     std::string host = webHost_;
     if (host.size() > 2 && host.front() == '[' && host.back() == ']')
@@ -39,7 +44,7 @@ void TWeb::tunnelEvent(int event, int error) {
     const std::int64_t n = socket_->receive(receiveBuffer_.data(), kReadChunk);
     if (n <= 0) return;
     tunnelReply_.append(receiveBuffer_.data(), static_cast<std::size_t>(n));
-    const TunnelReply reply = ReadTunnelReply(tunnelReply_);
+    const TunnelReply reply = ReadTunnelReply(tunnelReply_, proxyCredentials_.has_value());
     switch (reply.state) {
         case TunnelReply::State::Incomplete:
             return;

@@ -1,6 +1,43 @@
 #include "http/Webproxy.h"
 
+#include "platform/ByteText.h"
+
 namespace http {
+
+namespace {
+
+std::optional<BasicCredentials> credentialsOf(const ProxyAddress& proxy) {
+    if (!proxy.hasCredentials) return std::nullopt;
+    return BasicCredentials{proxy.user, proxy.password};
+}
+
+}  // namespace
+
+TProxies ProxiesOf(const EnvironmentProxies& proxies) {
+    TProxies list;
+    if (const auto& proxy = proxies.httpProxy()) {
+        list.Http = proxy->host;
+        list.HttpPort = proxy->port;
+        list.HttpCredentials = credentialsOf(*proxy);
+    }
+    if (const auto& proxy = proxies.httpsProxy()) {
+        list.Security = proxy->host;
+        list.SecurityPort = proxy->port;
+        list.SecurityCredentials = credentialsOf(*proxy);
+    }
+    return list;
+}
+
+bool ForwardedByProxy(const std::vector<std::string>& headLines) {
+    for (std::size_t i = 1; i < headLines.size(); ++i) {
+        const std::string& line = headLines[i];
+        const auto colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        std::string name = platform::Trimmed(line.substr(0, colon));
+        if (platform::UpperCase(name) == "VIA") return true;
+    }
+    return false;
+}
 
 bool TWebProxy::bypasses(const std::string& hostAndPort) const {
     for (const auto& line : noProxy_) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "http/EnvironmentProxies.h"
+#include "http/RequestWriter.h"
 #include "http/WebCompanion.h"
 
 namespace http {
@@ -20,7 +22,21 @@ struct TProxies {
     int WaisPort = 0;
     std::string Security;
     int SecurityPort = 0;
+    // What the http proxy and the https proxy want in Proxy-Authorization;
+    // empty for a proxy that was given none.
+    std::optional<BasicCredentials> HttpCredentials;
+    std::optional<BasicCredentials> SecurityCredentials;
 };
+
+// The list for the proxies a front end found in its environment: http://
+// through the http proxy, https:// through the https proxy, each with the
+// credentials its address carried.
+TProxies ProxiesOf(const EnvironmentProxies& proxies);
+
+// True when a response head (its lines, the status line first) carries Via:
+// a proxy adds it to every response it passes on (RFC 7230, 5.7.1), so a head
+// without it that came from the proxy is the proxy's own answer.
+bool ForwardedByProxy(const std::vector<std::string>& headLines);
 
 // The proxy list a TWeb consults at Retrieve when its ProxyDispatcher refers
 // to one.

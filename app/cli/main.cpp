@@ -153,10 +153,6 @@ int main(int argc, char** argv) {
     engine::THvxEngine engine(view);
     engine.UseProxies(proxies);
     engine.UseTls(tlsContext);
-    if (proxies.httpProxy() && proxies.httpProxy()->hasCredentials)
-        view.printError(kProgram +
-                        ": warning: the user name and password in the proxy address are not "
-                        "sent; a proxy that wants them will refuse the requests");
 
     // The checks of the start-address page, with its messages.
     view.setShowAllBoxes(true);

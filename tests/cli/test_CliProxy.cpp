@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -8,6 +9,8 @@
 #include <string>
 
 #include "tests/cli/CliRun.h"
+#include "tests/support/CertificateKit.h"
+#include "tests/support/HttpsNginxServer.h"
 #include "tests/support/Peers.h"
 #include "tests/support/TinyproxyServer.h"
 
@@ -191,11 +194,14 @@ INSTANTIATE_TEST_SUITE_P(
                      "no_proxy has an entry that is not a host"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(CliProxy, CredentialsInTheProxyAddressAreWarnedAbout) {
+// Credentials are sent now, so there is nothing to warn about; a proxy that
+// asks for none lets the requests through all the same.
+TEST_F(CliProxy, CredentialsInTheProxyAddressAreSentWithoutAWarning) {
     const CliRun run = copy({{"http_proxy", "http://u:p@127.0.0.1:{proxy}/"}});
     EXPECT_EQ(run.exitCode, 0) << run.err;  // tinyproxy asks for none
-    EXPECT_TRUE(contains(run.err, "warning: the user name and password in the proxy address"))
-        << run.err;
+    EXPECT_FALSE(contains(run.err, "warning")) << run.err;
+    EXPECT_EQ(testsupport::readFile(save + "/docs/a.html"), "the end");
+    EXPECT_TRUE(proxied("/docs/a.html")) << proxy->log();
 }
 
 TEST_F(CliProxy, HelpNamesTheOption) {
@@ -203,4 +209,136 @@ TEST_F(CliProxy, HelpNamesTheOption) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(contains(run.out, "      --no-proxy "));
     EXPECT_TRUE(contains(run.out, "http_proxy"));
+    EXPECT_TRUE(contains(run.out, "user:password@ before the proxy's host")) << run.out;
+    EXPECT_TRUE(contains(run.out, "as Basic authorization (Proxy-Authorization)")) << run.out;
 }
+
+// ---------------------------------------------------------------- proxy credentials
+
+namespace {
+
+// tinyproxy's BasicAuth takes letters, digits, '-', '.' and '_': the right
+// row writes the '.' as %2E, so the copy only gets through when it is decoded.
+constexpr const char* kProxyUser = "user";
+constexpr const char* kProxyPassword = "pa.ss-9";
+
+// Every file under folder but the log, by relative path, with its bytes.
+std::map<std::string, std::string> filesUnder(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    QDirIterator it(QString::fromStdString(folder), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const std::string path = it.next().toStdString();
+        const std::string relative = path.substr(folder.size() + 1);
+        if (relative != "downloads.log") files[relative] = testsupport::readFile(path);
+    }
+    return files;
+}
+
+const std::map<std::string, std::string> kLockedSite = {
+    {"index.html", "<html><a href=\"docs/a.html\">a</a> <img src=\"pic.gif\"></html>"},
+    {"docs/a.html", "<html>behind the proxy's password</html>"},
+    {"pic.gif", std::string("GIF89a\0\x01\x02\xff", 10)},
+};
+
+std::string proxyAddress(const std::string& userInfo, int port) {
+    return "http://" + userInfo + "127.0.0.1:" + std::to_string(port) + "/";
+}
+
+}  // namespace
+
+struct CredentialRow {
+    const char* name;
+    const char* userInfo;  // before the proxy's host, "" for none
+    const char* reason;    // the indented reason of the failed files; "" when the copy succeeds
+};
+
+// A site behind tinyproxy with BasicAuth: http:// through its absolute-URI
+// requests, https:// through its CONNECT tunnel.
+class CliProxyCredentials : public ::testing::TestWithParam<CredentialRow> {
+protected:
+    static void SetUpTestSuite() {
+        nginx = new testsupport::NginxServer();
+        proxy = new testsupport::TinyproxyServer();
+        proxy->requireCredentials(kProxyUser, kProxyPassword);
+        started = nginx->start() && proxy->start();
+        if (!started) return;
+        for (const auto& [path, bytes] : kLockedSite) nginx->put(path, bytes);
+    }
+    static void TearDownTestSuite() {
+        delete proxy;
+        delete nginx;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(started) << nginx->error() << proxy->error();
+        save = dir.path().toStdString() + "/copy";
+    }
+    // Checks a run by its row: the whole site, or nothing saved and the reason.
+    void expectOutcome(const CliRun& run, const std::map<std::string, std::string>& site) {
+        const CredentialRow& row = GetParam();
+        if (*row.reason == '\0') {
+            EXPECT_EQ(run.exitCode, 0) << run.err << run.out;
+            EXPECT_EQ(filesUnder(save), site);
+            EXPECT_FALSE(contains(run.err, "the proxy")) << run.err;
+            return;
+        }
+        EXPECT_EQ(run.exitCode, 4) << run.err << run.out;  // nothing could be saved
+        EXPECT_TRUE(contains(run.err, std::string("\n    ") + row.reason + "\n")) << run.err;
+        EXPECT_TRUE(filesUnder(save).empty());
+        EXPECT_FALSE(contains(run.out, "Saved")) << run.out;
+        // The proxy's refusal is no question for the site's password.
+        EXPECT_FALSE(contains(run.err, "--user")) << run.err;
+    }
+
+    static testsupport::NginxServer* nginx;
+    static testsupport::TinyproxyServer* proxy;
+    static bool started;
+    QTemporaryDir dir;
+    std::string save;
+};
+
+testsupport::NginxServer* CliProxyCredentials::nginx = nullptr;
+testsupport::TinyproxyServer* CliProxyCredentials::proxy = nullptr;
+bool CliProxyCredentials::started = false;
+
+TEST_P(CliProxyCredentials, HttpThroughTheProxy) {
+    const CliRun run = runCli(
+        {QString::fromStdString(nginx->baseUrl() + "/"), QString::fromStdString(save), "-v",
+         "--everything"},
+        {{"http_proxy", proxyAddress(GetParam().userInfo, proxy->port())}});
+    expectOutcome(run, kLockedSite);
+    // Every request went to the proxy, none straight to the server.
+    EXPECT_TRUE(contains(proxy->log(), "GET " + nginx->baseUrl() + "/")) << proxy->log();
+}
+
+TEST_P(CliProxyCredentials, HttpsThroughTheTunnel) {
+    const testsupport::CertificateKit& kit = testsupport::sharedCertificateKit();
+    ASSERT_TRUE(kit.ready()) << kit.error();
+    testsupport::HttpsNginxServer server(kit);
+    ASSERT_TRUE(server.start()) << server.error();
+    for (const auto& [path, bytes] : kLockedSite) server.put(path, bytes);
+    testsupport::TinyproxyServer tunnel;
+    tunnel.allowConnectTo(server.port()).requireCredentials(kProxyUser, kProxyPassword);
+    ASSERT_TRUE(tunnel.start()) << tunnel.error();
+    const CliRun run = runCli(
+        {QString::fromStdString(server.baseUrl() + "/"), QString::fromStdString(save), "-v",
+         "--everything", "--ca-certificate", QString::fromStdString(kit.caFile())},
+        {{"https_proxy", proxyAddress(GetParam().userInfo, tunnel.port())}});
+    expectOutcome(run, kLockedSite);
+    const std::string log = tunnel.log();
+    EXPECT_TRUE(contains(log, "CONNECT localhost:" + std::to_string(server.port()))) << log;
+    EXPECT_FALSE(contains(log, "GET ")) << log;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CliProxyCredentials,
+    ::testing::Values(
+        CredentialRow{"RightPassword", "user:pa%2Ess-9@", ""},
+        // tinyproxy refuses wrong credentials with a 401 of its own.
+        CredentialRow{"WrongPassword", "user:pa.ss-8@",
+                      "the proxy refused the user name and password (401 Unauthorized)"},
+        CredentialRow{"UnknownUser", "someone:pa.ss-9@",
+                      "the proxy refused the user name and password (401 Unauthorized)"},
+        CredentialRow{"NoCredentials", "",
+                      "the proxy wants a user name and password (407 Proxy Authentication "
+                      "Required)"}),
+    [](const auto& info) { return std::string(info.param.name); });

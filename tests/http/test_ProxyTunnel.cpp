@@ -60,13 +60,14 @@ struct ReplyRow {
     TunnelReply::State state;
     const char* reason;
     const char* rest;
+    bool credentialsSent = false;  // the CONNECT carried Proxy-Authorization
 };
 
 class TunnelReplies : public ::testing::TestWithParam<ReplyRow> {};
 
 TEST_P(TunnelReplies, OpenOrSayWhyNot) {
     const ReplyRow& row = GetParam();
-    const TunnelReply reply = http::ReadTunnelReply(row.received);
+    const TunnelReply reply = http::ReadTunnelReply(row.received, row.credentialsSent);
     EXPECT_EQ(reply.state, row.state);
     EXPECT_EQ(reply.reason, row.reason);
     EXPECT_EQ(reply.rest, row.rest);
@@ -95,7 +96,21 @@ INSTANTIATE_TEST_SUITE_P(
                  "HTTP/1.1 407 Proxy Authentication Required\r\n"
                  "Proxy-Authenticate: Basic realm=\"p\"\r\n\r\n",
                  State::Refused,
-                 "proxy wants credentials for the tunnel: 407 Proxy Authentication Required", ""},
+                 "the proxy wants a user name and password (407 Proxy Authentication Required)",
+                 ""},
+        ReplyRow{"RefusesTheCredentialsSent",
+                 "HTTP/1.0 407 Proxy Authentication Required\r\n"
+                 "Proxy-Authenticate: Basic realm=\"p\"\r\n\r\n",
+                 State::Refused,
+                 "the proxy refused the user name and password (407 Proxy Authentication "
+                 "Required)",
+                 "", true},
+        ReplyRow{"Unauthorized401IsTheProxysRefusalToo",
+                 "HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"p\"\r\n\r\n",
+                 State::Refused,
+                 "the proxy refused the user name and password (401 Unauthorized)", "", true},
+                ReplyRow{"BareStatus407", "HTTP/1.0 407\r\n\r\n", State::Refused,
+                 "the proxy wants a user name and password (407)", ""},
         ReplyRow{"NoReasonPhrase", "HTTP/1.0 403\r\n\r\n", State::Refused,
                  "proxy refused the tunnel: 403", ""},
         ReplyRow{"NoStatus", "HTTP/1.0 abc\r\n\r\n", State::Refused,

@@ -31,6 +31,7 @@ bool TinyproxyServer::start() {
          << "Allow 127.0.0.1\n"
          << "ViaProxyName \"tinyproxy\"\n";
     for (const std::uint16_t connectPort : connectPorts_) conf << "ConnectPort " << connectPort << "\n";
+    if (!user_.empty()) conf << "BasicAuth " << user_ << " " << password_ << "\n";
     writeFile(w + "/tinyproxy.conf", conf.str());
     writeFile(w + "/tinyproxy.log", "");
     if (!process_.start("/usr/bin/tinyproxy",

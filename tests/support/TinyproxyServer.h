@@ -23,6 +23,15 @@ public:
         return *this;
     }
 
+    // Set before start(): every request, CONNECT included, must carry these
+    // Basic credentials (tinyproxy's BasicAuth; its configuration takes
+    // letters, digits, '-', '.' and '_' only). Without them, a 407.
+    TinyproxyServer& requireCredentials(const std::string& user, const std::string& password) {
+        user_ = user;
+        password_ = password;
+        return *this;
+    }
+
     // Starts tinyproxy; false (and an explanation in error()) when it could not.
     bool start();
     void stop();
@@ -37,6 +46,8 @@ private:
     QTemporaryDir dir_;
     std::uint16_t port_ = 0;
     std::vector<std::uint16_t> connectPorts_;
+    std::string user_;
+    std::string password_;
     PeerProcess process_;
     std::string error_;
 };

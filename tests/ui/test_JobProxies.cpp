@@ -1,5 +1,6 @@
 #include <QTest>
 
+#include "http/Webproxy.h"
 #include "testing/ScriptedDialogs.h"
 #include "ui/JobProxies.h"
 
@@ -13,6 +14,7 @@ class TestJobProxies : public QObject {
 private slots:
     void choice_data();
     void choice();
+    void credentialsReachTheProxyList();
 };
 
 void TestJobProxies::choice_data() {
@@ -53,6 +55,20 @@ void TestJobProxies::choice() {
     QVERIFY2(QString::fromStdString(dialogs.calls[0].text).contains(warning),
              dialogs.calls[0].text.c_str());
     QVERIFY(QString::fromStdString(dialogs.calls[0].text).contains("directly"));
+}
+
+// The job's proxy list, as the engine takes it: the credentials of the
+// address go with the proxy they were written for.
+void TestJobProxies::credentialsReachTheProxyList() {
+    platform::ScriptedDialogs dialogs;
+    const http::TProxies list = http::ProxiesOf(ui::JobProxies(
+        {{"http_proxy", "http://ann:pa%40ss@p:3128/"}, {"https_proxy", "q:8080"}}, dialogs));
+    QVERIFY(dialogs.calls.empty());
+    QVERIFY(list.HttpCredentials.has_value());
+    QCOMPARE(QString::fromStdString(list.HttpCredentials->user), QString("ann"));
+    QCOMPARE(QString::fromStdString(list.HttpCredentials->password), QString("pa@ss"));
+    QCOMPARE(QString::fromStdString(list.Security), QString("q"));
+    QVERIFY(!list.SecurityCredentials.has_value());
 }
 
 QTEST_GUILESS_MAIN(TestJobProxies)
