@@ -156,27 +156,45 @@ long TlsSession::controlInput(BIO* bio, int command, long, void*) {
 std::shared_ptr<TlsContext> TlsContext::create(const TlsSettings& settings, std::string* error) {
     std::shared_ptr<TlsContext> context(new TlsContext);
     context->settings_ = settings;
+    // A CA file the user named is read now, so that a bad one is said before
+    // the copy starts. Otherwise OpenSSL and the system store (several MiB)
+    // wait for the first https address: most copies never meet one.
+    if (!settings.caFile.empty() && settings.check == TlsCheck::Verify &&
+        !context->build(error))
+        return nullptr;
+    return context;
+}
+
+bool TlsContext::build(std::string* error) {
     SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
     if (!ctx) {
         if (error) *error = "TLS is not available";
-        return nullptr;
+        return false;
     }
-    context->ctx_ = ctx;
     SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
     // The chain is still verified and its result kept; the handshake goes on
     // so that the caller decides (a command line fails, a window asks).
     SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
     SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
     SSL_CTX_sess_set_new_cb(ctx, &TlsContext::onNewSession);
-    if (settings.check == TlsCheck::DoNotCheck) return context;
-    if (settings.caFile.empty()) {
-        SSL_CTX_set_default_verify_paths(ctx);
-    } else if (SSL_CTX_load_verify_locations(ctx, settings.caFile.c_str(), nullptr) != 1) {
-        ERR_clear_error();
-        if (error) *error = "cannot read the CA certificates in " + settings.caFile;
-        return nullptr;
+    if (settings_.check == TlsCheck::Verify) {
+        if (settings_.caFile.empty()) {
+            SSL_CTX_set_default_verify_paths(ctx);
+        } else if (SSL_CTX_load_verify_locations(ctx, settings_.caFile.c_str(), nullptr) != 1) {
+            ERR_clear_error();
+            SSL_CTX_free(ctx);
+            if (error) *error = "cannot read the CA certificates in " + settings_.caFile;
+            return false;
+        }
     }
-    return context;
+    ctx_ = ctx;
+    return true;
+}
+
+::ssl_ctx_st* TlsContext::ctx() {
+    std::lock_guard<std::mutex> guard(buildLock_);
+    if (!ctx_) build(nullptr);
+    return ctx_;
 }
 
 TlsContext::~TlsContext() {
@@ -222,7 +240,7 @@ SSL_SESSION* TlsContext::takeSessionFor(const std::string& host) {
 
 TlsSession::TlsSession(std::shared_ptr<TlsContext> context, std::string host)
     : context_(std::move(context)), host_(withoutBrackets(host)) {
-    ssl_ = SSL_new(context_->ctx_);
+    ssl_ = SSL_new(context_->ctx());
     BIO_METHOD* method = inputMethod();
     in_ = method ? BIO_new(method) : nullptr;
     out_ = BIO_new(BIO_s_mem());

@@ -56,7 +56,12 @@ private:
     void keepSession(const std::string& host, ::ssl_session_st* session);
     ::ssl_session_st* takeSessionFor(const std::string& host);  // a reference, or null
     static int onNewSession(::ssl_st* ssl, ::ssl_session_st* session);
+    // Makes the OpenSSL context; false (and why in `error`) when it cannot.
+    bool build(std::string* error);
+    // The OpenSSL context, made at the first call; null when TLS is not available.
+    ::ssl_ctx_st* ctx();
 
+    std::mutex buildLock_;
     ::ssl_ctx_st* ctx_ = nullptr;
     TlsSettings settings_;
     std::mutex sessionsLock_;
