@@ -321,7 +321,7 @@ std::int64_t TWeb::receiveBytes(char* buffer, std::size_t size) {
 }
 
 bool TWeb::inputWaiting() const {
-    if (tls_ && !tlsPlain_.empty()) return true;
+    if (tls_ && tls_->readable()) return true;
     return socket_ && socket_->pendingBytes() > 0;
 }
 

@@ -334,6 +334,8 @@ private:
     bool certificateAccepted();
     void failTls(const std::string& reason);
     bool flushTls();
+    // One socket read straight into the session's ciphertext input.
+    std::int64_t receiveCiphertext();
     std::int64_t receiveTls(char* buffer, std::size_t size);
     // The server closed: the plaintext the TLS layer still holds is read;
     // false when a handler gave the attempt up meanwhile.
@@ -436,7 +438,6 @@ private:
     std::size_t addressIndex_ = 0;
     std::shared_ptr<platform::TlsContext> tlsContext_;
     std::unique_ptr<platform::TlsSession> tls_;
-    std::string tlsPlain_;  // decrypted, not yet taken by receiveBytes
     std::string tlsFailure_;
     std::string proxyRefusal_;
     std::string tunnelReply_;  // the proxy's answer to CONNECT so far

@@ -1,7 +1,5 @@
 // TWeb's TLS layer for "https://": the handshake between the connect and the
 // request, and the encryption under sendBytes and receiveBytes.
-#include <algorithm>
-
 #include "http/Web.h"
 #include "http/WebInternal.h"
 #include "platform/SocketEvents.h"
@@ -30,7 +28,6 @@ void TWeb::startHandshake(const std::string& leftover) {
     phase_ = Phase::Handshaking;
     if (!tlsContext_) tlsContext_ = defaultTlsContext();
     if (!tlsContext_) return failTls("TLS is not available");
-    tlsPlain_.clear();
     tls_ = std::make_unique<platform::TlsSession>(tlsContext_, webHost_);
     if (!leftover.empty()) tls_->feed(leftover);
     advanceHandshake();
@@ -42,14 +39,12 @@ void TWeb::handshakeEvent(int event, int error) {
         return;
     }
     if (event == platform::FD_READ) {
-        const std::int64_t n = socket_->receive(receiveBuffer_.data(), kReadChunk);
-        if (n > 0) tls_->feed(receiveBuffer_.data(), static_cast<std::size_t>(n));
+        const std::int64_t n = receiveCiphertext();
         if (n == 0) tls_->transportClosed();
         advanceHandshake();
     } else if (event == platform::FD_CLOSE) {
-        for (std::int64_t n; socket_->pendingBytes() > 0 &&
-                             (n = socket_->receive(receiveBuffer_.data(), kReadChunk)) > 0;)
-            tls_->feed(receiveBuffer_.data(), static_cast<std::size_t>(n));
+        while (socket_->pendingBytes() > 0 && receiveCiphertext() > 0) {
+        }
         tls_->transportClosed();
         advanceHandshake();
     }
@@ -61,9 +56,8 @@ void TWeb::advanceHandshake() {
     if (state == platform::TlsSession::Handshake::Failed) return failTls(tls_->failure());
     if (state != platform::TlsSession::Handshake::Done) return;
     if (!certificateAccepted()) return;
-    // Application data that came with the last handshake flight waits for the
-    // response reader.
-    tlsPlain_ += tls_->read();
+    // Whatever came with the last handshake flight stays in the session for
+    // the response reader.
     sendRequest();
 }
 
@@ -97,30 +91,33 @@ bool TWeb::flushTls() {
     return true;
 }
 
+std::int64_t TWeb::receiveCiphertext() {
+    const std::int64_t n = socket_->receive(tls_->inputSpace(kReadChunk), kReadChunk);
+    if (n > 0) tls_->received(static_cast<std::size_t>(n));
+    return n;
+}
+
 std::int64_t TWeb::receiveTls(char* buffer, std::size_t size) {
-    if (tlsPlain_.empty()) {
-        const std::int64_t n = socket_->receive(receiveBuffer_.data(), kReadChunk);
-        if (n <= 0) return n;
-        tls_->feed(receiveBuffer_.data(), static_cast<std::size_t>(n));
-        tlsPlain_ += tls_->read();
-        if (!flushTls()) return -1;
-    }
-    const std::size_t n = std::min(size, tlsPlain_.size());
-    std::copy_n(tlsPlain_.data(), n, buffer);
-    tlsPlain_.erase(0, n);
-    return static_cast<std::int64_t>(n);
+    // One socket read per call, as without TLS: it re-arms the read
+    // notification, and what it brings is decrypted straight into the
+    // caller's buffer together with anything left from before.
+    const std::int64_t n = receiveCiphertext();
+    const std::size_t got = tls_->read(buffer, size);
+    // OpenSSL may have an answer to send (a key update).
+    if (!flushTls()) return -1;
+    if (got > 0) return static_cast<std::int64_t>(got);
+    return n > 0 ? 0 : n;
 }
 
 bool TWeb::finishTlsInput() {
     if (!tls_) return true;
     tls_->transportClosed();
-    tlsPlain_ += tls_->read();
     const std::uintptr_t attempt = attempt_;
-    while (!tlsPlain_.empty()) {
-        const std::size_t before = tlsPlain_.size();
+    while (tls_ && tls_->decryptedWaiting() > 0) {
+        const std::size_t before = tls_->decryptedWaiting();
         readBlock();
         if (attempt != attempt_) return false;
-        if (tlsPlain_.size() == before) break;
+        if (tls_ && tls_->decryptedWaiting() == before) break;
     }
     return true;
 }
@@ -137,7 +134,6 @@ void TWeb::endTls() {
         }
     }
     tls_.reset();
-    tlsPlain_.clear();
 }
 
 }  // namespace http

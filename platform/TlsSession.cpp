@@ -8,6 +8,8 @@
 #include <openssl/x509_vfy.h>
 #include <openssl/x509v3.h>
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace platform {
@@ -105,6 +107,52 @@ std::string handshakeProblem(unsigned long code) {
 
 }  // namespace
 
+// The read side of a session: OpenSSL takes its records straight from the
+// session's input buffer, where the socket put them (a memory BIO would copy
+// them once more on the way in). An empty buffer asks OpenSSL to retry later.
+BIO_METHOD* TlsSession::inputMethod() {
+    static BIO_METHOD* method = [] {
+        BIO_METHOD* m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "tls input");
+        if (m) {
+            BIO_meth_set_read_ex(m, &TlsSession::takeInput);
+            BIO_meth_set_ctrl(m, &TlsSession::controlInput);
+        }
+        return m;
+    }();
+    return method;
+}
+
+int TlsSession::takeInput(BIO* bio, char* out, std::size_t size, std::size_t* taken) {
+    auto* self = static_cast<TlsSession*>(BIO_get_data(bio));
+    BIO_clear_retry_flags(bio);
+    const std::size_t waiting = self->inputEnd_ - self->inputStart_;
+    if (waiting == 0) {
+        // Not the end of the stream: more may come (transportClosed() says when not).
+        BIO_set_retry_read(bio);
+        *taken = 0;
+        return 0;
+    }
+    const std::size_t n = std::min(size, waiting);
+    std::memcpy(out, self->input_.data() + self->inputStart_, n);
+    self->inputStart_ += n;
+    if (self->inputStart_ == self->inputEnd_) self->inputStart_ = self->inputEnd_ = 0;
+    *taken = n;
+    return 1;
+}
+
+long TlsSession::controlInput(BIO* bio, int command, long, void*) {
+    switch (command) {
+        case BIO_CTRL_PENDING: {
+            auto* self = static_cast<TlsSession*>(BIO_get_data(bio));
+            return static_cast<long>(self->inputEnd_ - self->inputStart_);
+        }
+        case BIO_CTRL_FLUSH:
+            return 1;
+        default:
+            return 0;
+    }
+}
+
 std::shared_ptr<TlsContext> TlsContext::create(const TlsSettings& settings, std::string* error) {
     std::shared_ptr<TlsContext> context(new TlsContext);
     context->settings_ = settings;
@@ -193,7 +241,8 @@ SSL_SESSION* TlsContext::takeSessionFor(const std::string& host) {
 TlsSession::TlsSession(std::shared_ptr<TlsContext> context, std::string host)
     : context_(std::move(context)), host_(withoutBrackets(host)) {
     ssl_ = SSL_new(context_->ctx());
-    in_ = BIO_new(BIO_s_mem());
+    BIO_METHOD* method = inputMethod();
+    in_ = method ? BIO_new(method) : nullptr;
     out_ = BIO_new(BIO_s_mem());
     if (!ssl_ || !in_ || !out_) {
         BIO_free(in_);
@@ -202,8 +251,8 @@ TlsSession::TlsSession(std::shared_ptr<TlsContext> context, std::string host)
         fail("TLS is not available");
         return;
     }
-    // An empty input buffer means "wait for more", never end of stream.
-    BIO_set_mem_eof_return(in_, -1);
+    BIO_set_data(in_, this);
+    BIO_set_init(in_, 1);
     SSL_set_bio(ssl_, in_, out_);
     SSL_set_connect_state(ssl_);
     SSL_set_app_data(ssl_, this);
@@ -236,7 +285,27 @@ TlsSession::~TlsSession() {
 
 void TlsSession::feed(const char* data, std::size_t size) {
     if (!in_ || size == 0) return;
-    BIO_write(in_, data, static_cast<int>(size));
+    std::memcpy(inputSpace(size), data, size);
+    received(size);
+}
+
+char* TlsSession::inputSpace(std::size_t size) {
+    if (input_.size() - inputEnd_ < size) {
+        // What is left is the start of a record (OpenSSL takes whole records
+        // as soon as they are there): move it to the front.
+        if (inputStart_ > 0) {
+            std::memmove(input_.data(), input_.data() + inputStart_, inputEnd_ - inputStart_);
+            inputEnd_ -= inputStart_;
+            inputStart_ = 0;
+        }
+        if (input_.size() - inputEnd_ < size) input_.resize(inputEnd_ + size);
+    }
+    return input_.data() + inputEnd_;
+}
+
+void TlsSession::received(std::size_t count) {
+    if (!in_) return;
+    inputEnd_ += std::min(count, input_.size() - inputEnd_);
 }
 
 std::string TlsSession::takeOutgoing() {
@@ -326,7 +395,18 @@ bool TlsSession::write(std::string_view plaintext) {
     return false;
 }
 
+void TlsSession::noteReadEnd(int sslError) {
+    if (sslError == SSL_ERROR_ZERO_RETURN) {
+        closure_ = Closure::Clean;
+    } else if (sslError != SSL_ERROR_WANT_READ && sslError != SSL_ERROR_WANT_WRITE) {
+        // A damaged record: nothing after it can be trusted.
+        ERR_clear_error();
+        closure_ = Closure::Truncated;
+    }
+}
+
 void TlsSession::drain() {
+    readStoppedFull_ = false;
     if (handshake_ != Handshake::Done || closure_ != Closure::Open) return;
     char buffer[kReadChunk];
     for (;;) {
@@ -336,14 +416,7 @@ void TlsSession::drain() {
             plain_.append(buffer, static_cast<std::size_t>(got));
             continue;
         }
-        const int error = SSL_get_error(ssl_, got);
-        if (error == SSL_ERROR_ZERO_RETURN) {
-            closure_ = Closure::Clean;
-        } else if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) {
-            // A damaged record: nothing after it can be trusted.
-            ERR_clear_error();
-            closure_ = Closure::Truncated;
-        }
+        noteReadEnd(SSL_get_error(ssl_, got));
         return;
     }
 }
@@ -351,6 +424,34 @@ void TlsSession::drain() {
 std::string TlsSession::read() {
     drain();
     return std::exchange(plain_, {});
+}
+
+std::size_t TlsSession::read(char* buffer, std::size_t size) {
+    // What an earlier drain decrypted comes first.
+    std::size_t got = std::min(size, plain_.size());
+    if (got > 0) {
+        std::memcpy(buffer, plain_.data(), got);
+        plain_.erase(0, got);
+    }
+    readStoppedFull_ = false;
+    if (handshake_ != Handshake::Done || closure_ != Closure::Open) return got;
+    while (got < size) {
+        std::size_t n = 0;
+        ERR_clear_error();
+        if (SSL_read_ex(ssl_, buffer + got, size - got, &n) == 1) {
+            got += n;
+            continue;
+        }
+        noteReadEnd(SSL_get_error(ssl_, 0));
+        return got;
+    }
+    readStoppedFull_ = true;
+    return got;
+}
+
+std::size_t TlsSession::decryptedWaiting() const {
+    const int inRecord = ssl_ && closure_ == Closure::Open ? SSL_pending(ssl_) : 0;
+    return plain_.size() + static_cast<std::size_t>(std::max(inRecord, 0));
 }
 
 void TlsSession::close() {

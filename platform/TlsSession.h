@@ -6,16 +6,23 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // OpenSSL's types, kept out of every file that includes this one.
 struct ssl_ctx_st;
 struct ssl_st;
 struct bio_st;
+struct bio_method_st;
 struct ssl_session_st;
 
 // A TLS client session that never touches a socket: ciphertext goes in and out
 // through memory buffers, so a non-blocking state machine can drive it from its
 // own socket events. TLS 1.2 or newer only.
+//
+// Bulk data take the short way: the socket receives straight into the
+// session's ciphertext input (inputSpace/received), and read() decrypts
+// straight into the caller's buffer, so a body is copied once in user space
+// on its way to a file.
 namespace platform {
 
 // Whether the server's certificate is judged at all.
@@ -90,6 +97,11 @@ public:
     // Ciphertext received from the server.
     void feed(const char* data, std::size_t size);
     void feed(std::string_view data) { feed(data.data(), data.size()); }
+    // The same without a copy: room for up to `size` bytes at the end of the
+    // ciphertext input for a socket to receive into, then the count that came.
+    // The room is valid until the next inputSpace() or feed().
+    char* inputSpace(std::size_t size);
+    void received(std::size_t count);
     // Ciphertext waiting to be sent to the server (takes it).
     std::string takeOutgoing();
     bool hasOutgoing() const;
@@ -124,6 +136,13 @@ public:
     bool write(std::string_view plaintext);
     // All plaintext that can be decrypted from what was fed so far.
     std::string read();
+    // Up to `size` bytes of it, decrypted straight into `buffer`; the count.
+    std::size_t read(char* buffer, std::size_t size);
+    // Plaintext decrypted and not read yet.
+    std::size_t decryptedWaiting() const;
+    // Whether read() has plaintext to give before more ciphertext comes: some
+    // is decrypted already, or the last read() stopped at the end of its buffer.
+    bool readable() const { return readStoppedFull_ || decryptedWaiting() > 0; }
     // Queues close_notify (send it with takeOutgoing()).
     void close();
     Closure closure() const { return closure_; }
@@ -134,12 +153,22 @@ private:
     void fail(std::string reason);
     void failFromOpenSsl(int sslError);
     void drain();
+    void noteReadEnd(int sslError);
+    // The input buffer's side of in_: OpenSSL takes ciphertext from input_.
+    static ::bio_method_st* inputMethod();
+    static int takeInput(::bio_st* bio, char* out, std::size_t size, std::size_t* taken);
+    static long controlInput(::bio_st* bio, int command, long number, void* pointer);
 
     std::shared_ptr<TlsContext> context_;
     std::string host_;
     ::ssl_st* ssl_ = nullptr;
-    ::bio_st* in_ = nullptr;   // ciphertext from the server, owned by ssl_
+    ::bio_st* in_ = nullptr;   // reads input_, owned by ssl_
     ::bio_st* out_ = nullptr;  // ciphertext to the server, owned by ssl_
+    // Ciphertext from the server not yet taken by OpenSSL: input_[inputStart_, inputEnd_).
+    std::vector<char> input_;
+    std::size_t inputStart_ = 0;
+    std::size_t inputEnd_ = 0;
+    bool readStoppedFull_ = false;
     Handshake handshake_ = Handshake::WantsInput;
     TlsCertificate certificate_ = TlsCertificate::Unknown;
     Closure closure_ = Closure::Open;

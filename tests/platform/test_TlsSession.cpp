@@ -98,6 +98,20 @@ public:
         return Wait::Data;
     }
 
+    // Receives what arrives within timeoutMs straight into the session's input.
+    Wait receiveInPlace(TlsSession& session, int timeoutMs) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, timeoutMs) <= 0) return Wait::Silent;
+        constexpr std::size_t kRoom = 64 * 1024;
+        const ssize_t n = ::recv(fd_, session.inputSpace(kRoom), kRoom, 0);
+        if (n <= 0) {
+            session.transportClosed();
+            return Wait::Closed;
+        }
+        session.received(static_cast<std::size_t>(n));
+        return Wait::Data;
+    }
+
     TlsSession::Handshake handshake(TlsSession& session, int timeoutMs = kPatienceMs) {
         for (;;) {
             const TlsSession::Handshake state = session.handshake();
@@ -518,3 +532,91 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ClosureRow{"close_notify", false, TlsSession::Closure::Clean},
                       ClosureRow{"cut_without_close_notify", true, TlsSession::Closure::Truncated}),
     [](const auto& info) { return info.param.name; });
+
+// --- plaintext decrypted straight into the reader's buffer, whatever its size
+
+struct BufferRow {
+    std::string name;
+    std::size_t bufferSize;
+};
+
+class ReadIntoBuffer : public TlsSessionTest, public ::testing::WithParamInterface<BufferRow> {};
+
+TEST_P(ReadIntoBuffer, GivesEveryByteInOrderAndSaysWhenMoreWaits) {
+    const BufferRow& row = GetParam();
+    std::string file(200 * 1000 + 7, '\0');
+    for (std::size_t i = 0; i < file.size(); ++i) file[i] = static_cast<char>((i * 7919) >> 3);
+    testsupport::HttpsNginxServer nginx(kit());
+    ASSERT_TRUE(nginx.start()) << nginx.error();
+    nginx.put("file.bin", file);
+
+    LoopbackConnection connection(nginx.port());
+    TlsSession session(contextFor(TlsCheck::Verify, true), "localhost");
+    ASSERT_EQ(connection.handshake(session), TlsSession::Handshake::Done) << session.failure();
+    ASSERT_TRUE(session.write(get("/file.bin", "localhost")));
+    connection.flush(session);
+
+    std::string answer;
+    std::vector<char> buffer(row.bufferSize);
+    int fullReads = 0;
+    for (;;) {
+        const LoopbackConnection::Wait wait = connection.receiveInPlace(session, kPatienceMs);
+        // Read until the session has nothing more without new ciphertext.
+        do {
+            const std::size_t got = session.read(buffer.data(), buffer.size());
+            ASSERT_LE(got, buffer.size());
+            if (got == buffer.size()) {
+                ++fullReads;
+                EXPECT_TRUE(session.readable()) << "a full buffer may leave more behind";
+            }
+            answer.append(buffer.data(), got);
+        } while (session.readable());
+        EXPECT_EQ(session.decryptedWaiting(), 0u);
+        connection.flush(session);
+        if (wait != LoopbackConnection::Wait::Data ||
+            session.closure() != TlsSession::Closure::Open)
+            break;
+    }
+    EXPECT_TRUE(bodyOf(answer) == file) << "body differs: " << bodyOf(answer).size() << " of "
+                                        << file.size() << " bytes";
+    EXPECT_EQ(session.closure(), TlsSession::Closure::Clean);
+    EXPECT_FALSE(session.readable());
+    EXPECT_EQ(session.read(buffer.data(), buffer.size()), 0u);
+    if (row.bufferSize < file.size()) EXPECT_GT(fullReads, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, ReadIntoBuffer,
+    ::testing::Values(BufferRow{"one_byte", 1}, BufferRow{"odd_1021", 1021},
+                      BufferRow{"one_record_16384", 16384}, BufferRow{"large_256k", 256 * 1024}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(TlsSessionTest, FedAndReceivedInPlaceCiphertextMixInOrder) {
+    testsupport::HttpsNginxServer nginx(kit());
+    ASSERT_TRUE(nginx.start()) << nginx.error();
+    nginx.put("page.html", kPage);
+    LoopbackConnection connection(nginx.port());
+    TlsSession session(contextFor(TlsCheck::Verify, true), "localhost");
+    ASSERT_EQ(connection.handshake(session), TlsSession::Handshake::Done) << session.failure();
+    ASSERT_TRUE(session.write(get("/page.html", "localhost")));
+    connection.flush(session);
+    std::string answer;
+    for (int turn = 0;; ++turn) {
+        // Every other piece goes through feed(), the rest in place.
+        const LoopbackConnection::Wait wait = turn % 2 ? connection.receiveInPlace(session, kPatienceMs)
+                                                       : connection.receive(session, kPatienceMs);
+        if (turn % 3 == 0) {
+            answer += session.read();
+        } else {
+            char buffer[100];
+            while (const std::size_t got = session.read(buffer, sizeof buffer))
+                answer.append(buffer, got);
+        }
+        if (wait != LoopbackConnection::Wait::Data ||
+            session.closure() != TlsSession::Closure::Open)
+            break;
+    }
+    answer += session.read();
+    EXPECT_EQ(bodyOf(answer), kPage);
+    EXPECT_EQ(session.closure(), TlsSession::Closure::Clean);
+}
