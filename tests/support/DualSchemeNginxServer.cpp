@@ -79,25 +79,11 @@ bool DualSchemeNginxServer::chooseAddress() {
 std::string DualSchemeNginxServer::config() const {
     const std::string w = workDir();
     std::ostringstream conf;
-    // master_process off keeps nginx as one process of this user: no worker
-    // switches to another user, so the test's private folders stay readable
-    // when the tests run as root (as they must to bind ports 80 and 443).
-    conf << "daemon off;\n"
-         << "master_process off;\n"
-         << "worker_processes 1;\n"
-         << "pid " << w << "/nginx.pid;\n"
-         << "error_log " << w << "/error.log warn;\n"
-         << "events { worker_connections 256; }\n"
-         << "http {\n"
-         << "  include /etc/nginx/mime.types;\n"
-         << "  default_type application/octet-stream;\n"
-         << "  log_format harvex_scheme '$scheme $request_method $request_uri $status';\n"
-         << "  access_log " << w << "/access.log harvex_scheme;\n"
-         << "  client_body_temp_path " << w << "/tmp/body;\n"
-         << "  proxy_temp_path " << w << "/tmp/proxy;\n"
-         << "  fastcgi_temp_path " << w << "/tmp/fastcgi;\n"
-         << "  uwsgi_temp_path " << w << "/tmp/uwsgi;\n"
-         << "  scgi_temp_path " << w << "/tmp/scgi;\n"
+    // One process of this user (see nginxConfigHead): the tests run as root
+    // to bind ports 80 and 443, and no worker may switch to another user.
+    conf << nginxConfigHead(w, "  log_format harvex_scheme '$scheme $request_method $request_uri "
+                               "$status';\n"
+                               "  access_log " + w + "/access.log harvex_scheme;\n")
          << "  ssl_protocols TLSv1.2 TLSv1.3;\n"
          << "  server {\n"
          << "    listen " << address_ << ":" << kHttpPort << ";\n"

@@ -53,23 +53,7 @@ void HttpsNginxServer::put(const std::string& relativePath, const std::string& c
 std::string HttpsNginxServer::config() const {
     const std::string w = workDir();
     std::ostringstream conf;
-    // master_process off keeps nginx as one process of this user, so it can
-    // read the test's private folders even when the tests run as root.
-    conf << "daemon off;\n"
-         << "master_process off;\n"
-         << "worker_processes 1;\n"
-         << "pid " << w << "/nginx.pid;\n"
-         << "error_log " << w << "/error.log warn;\n"
-         << "events { worker_connections 256; }\n"
-         << "http {\n"
-         << "  include /etc/nginx/mime.types;\n"
-         << "  default_type application/octet-stream;\n"
-         << "  access_log " << w << "/access.log;\n"
-         << "  client_body_temp_path " << w << "/tmp/body;\n"
-         << "  proxy_temp_path " << w << "/tmp/proxy;\n"
-         << "  fastcgi_temp_path " << w << "/tmp/fastcgi;\n"
-         << "  uwsgi_temp_path " << w << "/tmp/uwsgi;\n"
-         << "  scgi_temp_path " << w << "/tmp/scgi;\n"
+    conf << nginxConfigHead(w, "  access_log " + w + "/access.log;\n")
          << "  ssl_protocols " << protocols_ << ";\n";
     // OpenSSL's default security level refuses TLS 1.0 and 1.1 outright.
     if (protocols_ != kModernProtocols) conf << "  ssl_ciphers DEFAULT:@SECLEVEL=0;\n";

@@ -108,6 +108,27 @@ void NginxServer::put(const std::string& relativePath, const std::string& conten
     writeFile(rootDir() + "/" + relativePath, content);
 }
 
+std::string nginxConfigHead(const std::string& workDir, const std::string& logLines) {
+    const std::string& w = workDir;
+    std::ostringstream conf;
+    conf << "daemon off;\n"
+         << "master_process off;\n"
+         << "worker_processes 1;\n"
+         << "pid " << w << "/nginx.pid;\n"
+         << "error_log " << w << "/error.log warn;\n"
+         << "events { worker_connections 256; }\n"
+         << "http {\n"
+         << "  include /etc/nginx/mime.types;\n"
+         << "  default_type application/octet-stream;\n"
+         << logLines
+         << "  client_body_temp_path " << w << "/tmp/body;\n"
+         << "  proxy_temp_path " << w << "/tmp/proxy;\n"
+         << "  fastcgi_temp_path " << w << "/tmp/fastcgi;\n"
+         << "  uwsgi_temp_path " << w << "/tmp/uwsgi;\n"
+         << "  scgi_temp_path " << w << "/tmp/scgi;\n";
+    return conf.str();
+}
+
 bool NginxServer::start() {
     if (!dir_.isValid()) {
         error_ = "no temporary folder";
@@ -118,24 +139,8 @@ bool NginxServer::start() {
     port_ = freeTcpPort(ipv6_);
     const std::string w = workDir();
     std::ostringstream conf;
-    // master_process off keeps nginx as one process of this user, so it can
-    // read the test's private folders even when the tests run as root.
-    conf << "daemon off;\n"
-         << "master_process off;\n"
-         << "worker_processes 1;\n"
-         << "pid " << w << "/nginx.pid;\n"
-         << "error_log " << w << "/error.log warn;\n"
-         << "events { worker_connections 256; }\n"
-         << "http {\n"
-         << "  include /etc/nginx/mime.types;\n"
-         << "  default_type application/octet-stream;\n"
-         << "  log_format harvex_host '$http_host \"$request\" $status';\n"
-         << "  access_log " << w << "/access.log;\n"
-         << "  client_body_temp_path " << w << "/tmp/body;\n"
-         << "  proxy_temp_path " << w << "/tmp/proxy;\n"
-         << "  fastcgi_temp_path " << w << "/tmp/fastcgi;\n"
-         << "  uwsgi_temp_path " << w << "/tmp/uwsgi;\n"
-         << "  scgi_temp_path " << w << "/tmp/scgi;\n"
+    conf << nginxConfigHead(w, "  log_format harvex_host '$http_host \"$request\" $status';\n"
+                               "  access_log " + w + "/access.log;\n")
          << "  sendfile on;\n"
          << "  server {\n"
          << "    listen " << (ipv6_ ? "[::1]:" : "127.0.0.1:") << port_ << ";\n"

@@ -26,6 +26,13 @@ bool waitForTcpPort(const std::string& address, std::uint16_t port, int timeoutM
 // Whether this machine can bind a socket on ::1; IPv6 tests skip without it.
 bool haveIpv6Loopback();
 
+// The start of every fixture's nginx configuration, up to the open "http {"
+// block's temporary folders: one process (master_process off) so that it can
+// read the test's private folders even when the tests run as root, its pid,
+// error log and temporary files under workDir. `logLines` are the access log
+// lines (log_format, access_log), each ending in a line break.
+std::string nginxConfigHead(const std::string& workDir, const std::string& logLines);
+
 // Reads and writes whole files; test data are byte strings.
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
