@@ -41,6 +41,7 @@ TResponseHead TResponseHead::read(const std::vector<std::string>& lines) {
         if (holds("ENCO")) head.contentEncoding = value;
         if (starts("EXPI")) head.expires = value;
         if (starts("LOCA")) head.location = withTwoSlashes(value);
+        if (platform::Trimmed(name) == "VIA") head.forwardedByProxy = true;
         if (holds("TYPE")) {
             auto slash = value.find('/');
             if (slash != std::string::npos) {

@@ -30,6 +30,10 @@ struct TResponseHead {
     bool challenge = false;
     std::string basicChallenge, otherChallenge;
 
+    // A Via header: a proxy passed the response on (proxies add one to every
+    // response they forward), so it is not the proxy's own answer.
+    bool forwardedByProxy = false;
+
     // Reads the lines of a head (see HeaderLineCutter), the status line first.
     static TResponseHead read(const std::vector<std::string>& lines);
 };

@@ -475,7 +475,7 @@ void TWeb::parseHeader() {
             OnResponse(this, 0, 0, std::string());
         }
     }
-    if (proxyRefused()) {
+    if (proxyRefused(head)) {
         // The proxy's own challenge: the site's credentials are never the
         // answer, and the proxy's were already sent with the request.
         proxyRefusal_ = ProxyAuthenticationFailure(proxyCredentials_.has_value(), statusText_);
@@ -488,7 +488,7 @@ void TWeb::parseHeader() {
     handleChallenge(basic);
 }
 
-bool TWeb::proxyRefused() const {
+bool TWeb::proxyRefused(const TResponseHead& head) const {
     // Without a proxy, or inside a tunnel, the server answered.
     if (!useProxy_ || secure_) return false;
     // 407 is the proxy's challenge, never the site's.
@@ -496,7 +496,7 @@ bool TWeb::proxyRefused() const {
     if (!proxyCredentials_) return false;
     // Some proxies (tinyproxy) refuse wrong credentials with a 401 of their
     // own; the server's 401 passed on by the proxy carries Via.
-    return statusClass_ == 4 && statusDetail_ == 1 && !ForwardedByProxy(headParser_.lines());
+    return statusClass_ == 4 && statusDetail_ == 1 && !head.forwardedByProxy;
 }
 
 void TWeb::onClose() {

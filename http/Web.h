@@ -322,7 +322,7 @@ private:
     void sendRequest();
     // The response is the proxy's refusal (407, or a 401 of its own), not
     // the server's answer.
-    bool proxyRefused() const;
+    bool proxyRefused(const TResponseHead& head) const;
     // The TLS layer (WebTls.cpp).
     // The CONNECT tunnel through an https proxy (WebTunnel.cpp).
     void openTunnel();

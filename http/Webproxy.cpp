@@ -1,7 +1,5 @@
 #include "http/Webproxy.h"
 
-#include "platform/ByteText.h"
-
 namespace http {
 
 namespace {
@@ -26,17 +24,6 @@ TProxies ProxiesOf(const EnvironmentProxies& proxies) {
         list.SecurityCredentials = credentialsOf(*proxy);
     }
     return list;
-}
-
-bool ForwardedByProxy(const std::vector<std::string>& headLines) {
-    for (std::size_t i = 1; i < headLines.size(); ++i) {
-        const std::string& line = headLines[i];
-        const auto colon = line.find(':');
-        if (colon == std::string::npos) continue;
-        std::string name = platform::Trimmed(line.substr(0, colon));
-        if (platform::UpperCase(name) == "VIA") return true;
-    }
-    return false;
 }
 
 bool TWebProxy::bypasses(const std::string& hostAndPort) const {

@@ -33,11 +33,6 @@ struct TProxies {
 // credentials its address carried.
 TProxies ProxiesOf(const EnvironmentProxies& proxies);
 
-// True when a response head (its lines, the status line first) carries Via:
-// a proxy adds it to every response it passes on (RFC 7230, 5.7.1), so a head
-// without it that came from the proxy is the proxy's own answer.
-bool ForwardedByProxy(const std::vector<std::string>& headLines);
-
 // The proxy list a TWeb consults at Retrieve when its ProxyDispatcher refers
 // to one.
 class TWebProxy : public WebCompanion {

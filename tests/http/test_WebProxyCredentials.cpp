@@ -253,7 +253,7 @@ struct ViaRow {
 class ViaLines : public ::testing::TestWithParam<ViaRow> {};
 
 TEST_P(ViaLines, TellAForwardedResponse) {
-    EXPECT_EQ(http::ForwardedByProxy(GetParam().lines), GetParam().forwarded);
+    EXPECT_EQ(http::TResponseHead::read(GetParam().lines).forwardedByProxy, GetParam().forwarded);
 }
 
 INSTANTIATE_TEST_SUITE_P(
