@@ -6,6 +6,7 @@
 #include "engine/wsmain.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
+#include "platform/MessageReceiver.h"
 #include "platform/PartialFile.h"
 #include "platform/SocketErrors.h"
 
@@ -54,6 +55,7 @@ bool THvxEngine::DloadOtherFile(const std::string& url, const std::string& local
         return false;
     }
     bool result = fetch(FetchKind::File, url, partialFile_->tempPath());
+    Web1.setStoreFile(nullptr);
     if (result && partialFile_->commit() != 0) result = false;
     // Removes the temporary file unless it was moved into place.
     partialFile_.reset();
@@ -92,6 +94,9 @@ bool THvxEngine::fetch(FetchKind kind, const std::string& url, const std::string
         Web1.setMethod(kind == FetchKind::Header ? http::mtHEAD : http::mtGET);
         Web1.setStoreToFile(kind == FetchKind::File);
         Web1.setStoreName(kind == FetchKind::File ? localPath : std::string());
+        // The body goes through the temporary file already open, not a second
+        // descriptor opened by name.
+        Web1.setStoreFile(kind == FetchKind::File ? partialFile_.get() : nullptr);
         Web1.setURL(url);
 
         MemoDownload.clear();
@@ -101,8 +106,13 @@ bool THvxEngine::fetch(FetchKind kind, const std::string& url, const std::string
         UpDateStatus(url);
 
         iStartTime = ReturnTime();
-        Web1.Retrieve();
-        platform::waitUntil([this] { return !Web1.Retrieving(); });
+        {
+            // The wait below delivers what Retrieve posts before it blocks,
+            // so the post need not wake the event loop.
+            platform::queuedMessages::PumpScope pumping;
+            Web1.Retrieve();
+            platform::waitUntil([this] { return !Web1.Retrieving(); });
+        }
 
         if (bTimedOut) {
             MemoDownload.clear();
@@ -133,7 +143,7 @@ bool THvxEngine::fetch(FetchKind kind, const std::string& url, const std::string
                 MemoDownload.clear();
             }
             if (result && kind == FetchKind::File &&
-                platform::fs::fileSize(localPath) != bodyBytes_) {
+                (!partialFile_ || partialFile_->written() != bodyBytes_)) {
                 // The component could not write every block (a full disk).
                 result = false;
             }
@@ -145,7 +155,11 @@ bool THvxEngine::fetch(FetchKind kind, const std::string& url, const std::string
     if (kind == FetchKind::File && !result && !localPath.empty()) {
         // Only a whole file is left behind: a partial one, an error page or a
         // file cut short by the watchdog is removed.
-        platform::fs::removeFile(localPath);
+        if (partialFile_) {
+            partialFile_->discard();
+        } else {
+            platform::fs::removeFile(localPath);
+        }
     }
     return result;
 }

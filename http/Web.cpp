@@ -19,6 +19,7 @@
 #include "platform/FileSystem.h"
 #include "platform/HostLookup.h"
 #include "platform/MessageReceiver.h"
+#include "platform/PartialFile.h"
 #include "platform/SocketErrors.h"
 #include "platform/TcpSocket.h"
 #include "platform/TlsSession.h"
@@ -148,10 +149,7 @@ void TWeb::Retrieve() {
     } else {
         bufferStream_ = std::make_unique<BufferStream>();
     }
-    if (storeToFile_) {
-        if (storeName_.empty()) reportError(SNoStoreName);
-        storeStream_ = platform::FileStream::create(storeName_);
-    }
+    if (storeToFile_) openStore();
 
     chooseProxy();
     sendCredentials_ = false;
@@ -165,6 +163,23 @@ void TWeb::Retrieve() {
     chooseTarget();
     webPort_ = connectPort_;
     beginAttempt();
+}
+
+void TWeb::openStore() {
+    if (storeName_.empty()) reportError(SNoStoreName);
+    if (storeFile_) {
+        if (!storeFile_->rewind())
+            throw platform::FileCreateError("Cannot create file \"" + storeName_ + "\". " +
+                                            std::strerror(errno));
+        return;
+    }
+    storeStream_ = platform::FileStream::create(storeName_);
+}
+
+bool TWeb::storeBlock(const char* data, std::size_t size) {
+    if (!storeToFile_) return true;
+    if (storeFile_) return storeFile_->write(std::string_view(data, size));
+    return !storeStream_ || storeStream_->write(data, size);
 }
 
 void TWeb::beginAttempt() {
@@ -212,7 +227,7 @@ bool TWeb::ofCurrentAttempt(unsigned msg, std::uintptr_t wParam) const {
 void TWeb::dispatch(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
     if (!ofCurrentAttempt(msg, wParam)) return;
     if (msg == WM_WEBSOCKET && processingBlock_) {
-        receiver_->PostMessage(msg, wParam, lParam);
+        heldSocketMessages_.push_back({msg, wParam, lParam});
         return;
     }
     const int event = platform::selectEvent(lParam);
@@ -358,11 +373,30 @@ void TWeb::readBlock() {
     std::int64_t n = receiveBytes(receiveBuffer_.data(), kReadChunk);
     if (n <= 0) return;  // a failed read is ignored
     struct Scope {
-        bool& flag;
-        explicit Scope(bool& f) : flag(f) { flag = true; }
-        ~Scope() { flag = false; }
-    } scope(processingBlock_);
-    processBlock(receiveBuffer_.data(), static_cast<std::size_t>(n));
+        TWeb& web;
+        explicit Scope(TWeb& w) : web(w) { web.processingBlock_ = true; }
+        ~Scope() {
+            web.processingBlock_ = false;
+            // What waited goes back to the queue in its order; a message of
+            // an attempt given up meanwhile is dropped there.
+            for (const HeldMessage& held : web.heldSocketMessages_)
+                web.receiver_->PostMessage(held.msg, held.wParam, held.lParam);
+            web.heldSocketMessages_.clear();
+        }
+    };
+    {
+        Scope scope(*this);
+        processBlock(receiveBuffer_.data(), static_cast<std::size_t>(n));
+    }
+    // The close has usually come with the last bytes: looking for it now
+    // saves a wait for a notification.
+    if (onlyTheCloseCanFollow()) readBlock();
+}
+
+bool TWeb::onlyTheCloseCanFollow() const {
+    if (phase_ != Phase::ReadingBody || !socket_ || tls_) return false;
+    if (method_ == mtHEAD) return true;
+    return contentLength_ > 0 && bytesReceived_ >= contentLength_;
 }
 
 void TWeb::processBlock(char* data, std::size_t size) {
@@ -404,7 +438,7 @@ void TWeb::deliverBody(char* data, std::size_t size) {
     bool infoPending = bytesReceived_ == 0;
 
     cacheBlock(data, size);
-    if (storeStream_ && !storeStream_->write(data, size)) {
+    if (!storeBlock(data, size)) {
         // A full disk: going on would only lose more bytes.
         std::string name = storeName_;
         Cancel();

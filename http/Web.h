@@ -22,6 +22,7 @@ class MessageReceiver;
 class TcpSocket;
 class HostLookup;
 class FileStream;
+class PartialFile;
 class TlsContext;
 class TlsSession;
 }  // namespace platform
@@ -166,6 +167,10 @@ public:
     void setStoreToFile(bool v) { storeToFile_ = v; }
     const std::string& StoreName() const { return storeName_; }
     void setStoreName(const std::string& v) { storeName_ = v; }
+    // A file the caller already holds open for the body (not owned): with
+    // StoreToFile the body goes there instead of to a file opened by
+    // StoreName, which then only names it in messages. Null: StoreName.
+    void setStoreFile(platform::PartialFile* file) { storeFile_ = file; }
     const std::string& IfModifiedSince() const { return ifModifiedSince_; }
     void setIfModifiedSince(const std::string& v) { ifModifiedSince_ = v; }
 
@@ -310,6 +315,10 @@ private:
     void rebuildURL();
     void resetResponse();
     void beginAttempt();
+    // Readies the body's file: StoreFile emptied, or a new file at StoreName.
+    void openStore();
+    // False when a body block could not be written whole.
+    bool storeBlock(const char* data, std::size_t size);
     // The lookup and connect steps (WebConnect.cpp).
     void chooseTarget();
     void findAddress();
@@ -348,6 +357,9 @@ private:
     std::int64_t receiveBytes(char* buffer, std::size_t size);
     bool inputWaiting() const;
     void readBlock();
+    // The whole response is in (a HEAD's head, or every byte Content-Length
+    // gave) on a plain connection: the server's close is all that can follow.
+    bool onlyTheCloseCanFollow() const;
     void processBlock(char* data, std::size_t size);
     void deliverBody(char* data, std::size_t size);
     void parseHeader();
@@ -402,6 +414,7 @@ private:
     int webPort_ = 80;
     bool storeToFile_ = false;
     std::string storeName_;
+    platform::PartialFile* storeFile_ = nullptr;
     std::string ifModifiedSince_ = kDefaultDate;
 
     // URL state
@@ -445,8 +458,16 @@ private:
     int lookupHandle_ = 0;
     int socketError_ = 0;
     // A handler that pumps events while a block is processed must not see
-    // later blocks before it returns: socket messages wait meanwhile.
+    // later blocks before it returns: socket messages wait meanwhile, here
+    // rather than in the queue, where a pump inside the handler would take
+    // them round and round and never get back to its own loop.
     bool processingBlock_ = false;
+    struct HeldMessage {
+        unsigned msg;
+        std::uintptr_t wParam;
+        std::intptr_t lParam;
+    };
+    std::vector<HeldMessage> heldSocketMessages_;
     // The next request carries the Basic credentials (a repeat after a challenge).
     bool sendCredentials_ = false;
     TResponseHeadParser headParser_;

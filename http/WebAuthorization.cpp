@@ -89,7 +89,7 @@ void TWeb::repeatRequest() {
     ifModifiedSince_ = ifModifiedSince;
     lengthHandedOut_ = 0;
     // Closing the challenged connection let go of the store file.
-    if (storeToFile_) storeStream_ = platform::FileStream::create(storeName_);
+    if (storeToFile_) openStore();
     sendCredentials_ = true;
     beginAttempt();
 }

@@ -202,6 +202,11 @@ void AsyncSocket::onReadable() {
         watchReadable(false);
         return;
     }
+    if (readsOnNotice_ && kind_ == SocketKind::Stream) {
+        readPosted_ = true;
+        post(FD_READ, 0);
+        return;
+    }
     char probe;
     const ssize_t n = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
     const int err = errno;
@@ -311,10 +316,17 @@ std::int64_t AsyncSocket::sendTo(const char* data, std::size_t size, const IpAdd
 std::int64_t AsyncSocket::finishReceive(std::int64_t n, int err) {
     // Reading re-arms the read notification.
     readPosted_ = false;
-    if (n == 0 && kind_ == SocketKind::Stream)
+    if (n == 0 && kind_ == SocketKind::Stream) {
         endStream(0);
-    else
+    } else if (n < 0 && readsOnNotice_ && kind_ == SocketKind::Stream && !wouldBlock(err) &&
+               err != EINTR) {
+        // Nobody looked before the read: a reset is found here.
+        lastError_ = socketErrorFromErrno(err);
+        endStream(lastError_);
+        return -1;
+    } else {
         watchReadable(wantRead());
+    }
     if (n < 0) {
         lastError_ = socketErrorFromErrno(err);
         return -1;
@@ -358,7 +370,8 @@ std::int64_t AsyncSocket::receiveFrom(char* buffer, std::size_t size, IpAddress&
 }
 
 std::int64_t AsyncSocket::pendingBytes() const {
-    if (fd_ < 0) return 0;
+    // Nothing arrives after the end of the stream, so nobody need ask.
+    if (fd_ < 0 || ended_) return 0;
     int count = 0;
     if (::ioctl(fd_, FIONREAD, &count) != 0) return 0;
     return count;

@@ -49,6 +49,13 @@ public:
     // Sends small pieces at once rather than holding them back (stream only).
     void setNoDelay(bool on);
 
+    // A stream whose reader always calls receive() on FD_READ and copes with
+    // it finding nothing: FD_READ is then posted when the socket becomes
+    // readable, without a look at what waits, and the end of the stream (or a
+    // reset) is found by receive(), which posts FD_CLOSE. Saves a system call
+    // per notification. Set before open().
+    void setReadsOnNotice(bool on) { readsOnNotice_ = on; }
+
     // Binds to a local address and port (0: one the system picks). 0, or the
     // error code.
     int bind(const IpAddress& address, std::uint16_t port);
@@ -125,6 +132,7 @@ private:
     bool closeReported_ = false;
     bool readPosted_ = false;   // FD_READ posted, no receive since
     bool writeWanted_ = false;  // send() was refused; FD_WRITE when it can go on
+    bool readsOnNotice_ = false;
     int lastError_ = 0;
     std::string outgoing_;
     std::size_t outgoingSent_ = 0;

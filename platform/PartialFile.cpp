@@ -83,8 +83,16 @@ bool PartialFile::write(std::string_view data) {
         const ssize_t n = ::write(fd_, data.data(), data.size());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
+        written_ += n;
         data.remove_prefix(static_cast<std::size_t>(n));
     }
+    return true;
+}
+
+bool PartialFile::rewind() {
+    if (written_ == 0) return true;
+    if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) return false;
+    written_ = 0;
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,6 +30,12 @@ public:
 
     // Appends every byte; false when not all could be written (a full disk).
     bool write(std::string_view data);
+    // The bytes written since creation or the last rewind(), counted rather
+    // than asked of the file system.
+    std::int64_t written() const { return written_; }
+    // Empties the file for a fresh start (a request repeated with
+    // credentials). False when the file cannot be emptied.
+    bool rewind();
     // Moves the temporary file over the final name. 0, or the errno (and the
     // temporary file is gone either way).
     int commit();
@@ -43,6 +50,7 @@ private:
     int fd_;
     std::string tempPath_;
     std::string finalPath_;
+    std::int64_t written_ = 0;
     bool done_ = false;  // committed or discarded
 };
 

@@ -6,15 +6,15 @@ namespace platform {
 
 TcpSocket::TcpSocket(MessageReceiver& receiver, unsigned message, std::uintptr_t tag) {
     socket_.notify(&receiver, message, tag, FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE);
+    // Every FD_READ is answered by receive(), which finds the end itself.
+    socket_.setReadsOnNotice(true);
 }
 
 TcpSocket::~TcpSocket() { close(); }
 
 int TcpSocket::open(IpFamily family) {
-    lastError_ = socket_.open(family, SocketKind::Stream);
-    // Request pieces are small and sent one after another; do not hold them back.
-    if (lastError_ == 0) socket_.setNoDelay(true);
-    return lastError_;
+    sends_ = 0;
+    return lastError_ = socket_.open(family, SocketKind::Stream);
 }
 
 int TcpSocket::connect(const IpAddress& address, std::uint16_t port) {
@@ -28,6 +28,10 @@ int TcpSocket::connect(std::uint32_t addressNetworkOrder, std::uint16_t port) {
 }
 
 int TcpSocket::sendAll(const char* data, std::size_t size) {
+    // A first send goes out at once anyway. The pieces that follow (a TLS
+    // flight, then the request; a tunnel's CONNECT, then the handshake) must
+    // not wait for the peer's acknowledgement of the one before.
+    if (++sends_ == 2) socket_.setNoDelay(true);
     return lastError_ = socket_.sendAll(data, size);
 }
 

@@ -56,12 +56,15 @@ public:
     static std::uint64_t sendCalls() { return AsyncSocket::sendCalls(); }
 
     bool isOpen() const { return socket_.isOpen(); }
+    // The system's descriptor, for a look at its options.
+    int descriptor() const { return socket_.descriptor(); }
     bool connected() const { return socket_.connected(); }
     int lastError() const { return lastError_; }
 
 private:
     AsyncSocket socket_;
     int lastError_ = 0;
+    int sends_ = 0;  // on this connection
 };
 
 }  // namespace platform

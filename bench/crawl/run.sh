@@ -110,7 +110,8 @@ load() { cut -d' ' -f1-3 /proc/loadavg; }
 # "wall cpu maxrss_kb files" to $work/results-NAME.
 run_once() {
   local name=$1 out=$2; shift 2
-  rm -rf "$out"; mkdir -p "$out"
+  # The last run's deletion is written out first, so that no run pays for it.
+  rm -rf "$out"; sync; mkdir -p "$out"
   /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@" >/dev/null 2>&1 || true
   # GNU time puts "Command exited with non-zero status N" first when the tool
   # reports an error (wget does for the 404 links); the figures are last.

@@ -9,6 +9,11 @@
 #   window and the script times how long until xprop sees the title the
 #   program sets in answer ("harvex-bench pong N").
 #
+# Every timed run starts on the same footing: the previous run's copy is
+# deleted and the deletion written out (sync) before the clock starts, one
+# untimed warm-up run fills the page cache, and the order of the programs
+# alternates from round to round.
+#
 # usage: bench/gui/run.sh [BUILD_DIR]
 #   env: FILES=10000 (half pages, half images), RUNS=3
 #        GUI_BASELINE=path  an older gui_crawl_bench measured in the same
@@ -79,6 +84,14 @@ export DISPLAY=$display QT_QPA_PLATFORM=xcb
 
 now_ms() { date +%s%3N; }
 
+# fresh_out: an empty output folder, with the deletion of the last copy written
+# out, so that no timed run pays for the one before it.
+fresh_out() {
+  rm -rf "$work/out"
+  sync
+  mkdir -p "$work/out"
+}
+
 # ping_window: while the bench window runs, F12 every half second; one round
 # trip time (ms) per line in $work/pings, "timeout" when none came in 10 s.
 ping_window() {
@@ -108,7 +121,7 @@ ping_window() {
 # appended to RESULTS.
 run_gui() {
   local program=$1 results=$2 line
-  rm -rf "$work/out"; mkdir -p "$work/out"
+  fresh_out
   local pings="$work/pings"
   [ "$results" = "$work/gui" ] || pings="$results.pings"
   ping_window "$pings" &
@@ -124,14 +137,25 @@ run_gui() {
 
 : > "$work/cli"; : > "$work/gui"; : > "$work/gui-baseline"; : > "$work/pings"; : > "$work/gaps"
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-for _ in $(seq "$runs"); do
-  rm -rf "$work/out"; mkdir -p "$work/out"
+run_cli() {
+  fresh_out
   /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$cli" "$url" "$work/out/cli" --quiet >/dev/null 2>&1 || true
   read -r wall user sys rss < <(tail -n 1 "$work/time.txt")
-  echo "$wall $(echo "$user + $sys" | bc -l) $rss $(find "$work/out/cli" -type f ! -name downloads.log | wc -l)" >> "$work/cli"
+  echo "$wall $(echo "$user + $sys" | bc -l) $rss $(find "$work/out/cli" -type f ! -name downloads.log | wc -l)" >> "$1"
+}
 
-  run_gui "$gui" "$work/gui"
-  [ -z "$gui_baseline" ] || run_gui "$gui_baseline" "$work/gui-baseline"
+# The warm-up: nginx's files and the site's folders come into the page cache.
+run_cli "$work/warm-up"
+for round in $(seq "$runs"); do
+  if [ $((round % 2)) = 1 ]; then
+    run_cli "$work/cli"
+    run_gui "$gui" "$work/gui"
+    [ -z "$gui_baseline" ] || run_gui "$gui_baseline" "$work/gui-baseline"
+  else
+    [ -z "$gui_baseline" ] || run_gui "$gui_baseline" "$work/gui-baseline"
+    run_gui "$gui" "$work/gui"
+    run_cli "$work/cli"
+  fi
 done
 rm -rf "$work/out"
 

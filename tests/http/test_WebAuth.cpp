@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 
 #include "http/Web.h"
+#include "platform/PartialFile.h"
 #include "tests/http/WebTestSupport.h"
 #include "tests/support/Peers.h"
 #include "tests/support/ScriptedServer.h"
@@ -199,6 +200,23 @@ TEST_F(AuthAgainstNginx, StoreFileReceivesTheBodyOfTheRepeatedRequest) {
     fetch(web, nginx->baseUrl() + "/members/big.bin");
     EXPECT_EQ(web.StatusText(), "200 OK");
     EXPECT_EQ(testsupport::readFile(store), webtest::randomBytes(100000, 3));
+}
+
+TEST_F(AuthAgainstNginx, HeldStoreFileKeepsOnlyTheBodyOfTheRepeatedRequest) {
+    dialog.answers = {{true, "alice", "s3cret"}};
+    const std::string final = webtest::tempPath("auth-held.bin");
+    int error = 0;
+    auto held = platform::PartialFile::create(final, error);
+    ASSERT_TRUE(held);
+    web.setStoreToFile(true);
+    web.setStoreName(held->tempPath());
+    web.setStoreFile(held.get());
+    fetch(web, nginx->baseUrl() + "/members/big.bin");
+    web.setStoreFile(nullptr);
+    EXPECT_EQ(web.StatusText(), "200 OK");
+    EXPECT_EQ(held->written(), 100000) << "nginx's 401 page went before the repeat";
+    ASSERT_EQ(held->commit(), 0);
+    EXPECT_EQ(testsupport::readFile(final), webtest::randomBytes(100000, 3));
 }
 
 TEST(WebAuthScripted, RepeatedRequestCarriesBasicCredentials) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "http/Web.h"
 #include "platform/EventPump.h"
@@ -80,6 +81,34 @@ TEST(WebLateMessages, CloseOfACancelledConnectionDoesNotEndTheNextOne) {
     second.release();
     ASSERT_TRUE(webtest::waitForEnd(web));
     EXPECT_EQ(log.body, "second body");
+    EXPECT_EQ(log.count("Disconnect"), 1);
+}
+
+TEST(WebLateMessages, AWaitInsideAHandlerLetsTheLoopRunWhileSocketMessagesAreHeld) {
+    // The head and body come in separate reads, the close after them: while
+    // the response handler waits (as a dialog's loop does), the body's and
+    // the close's notifications arrive and must wait without keeping that
+    // loop from its own events.
+    ScriptedServer server;
+    server.send("HTTP/1.0 200 OK\r\n\r\n").waitForRelease().send("the body").close();
+    ASSERT_TRUE(server.start());
+    TWeb web;
+    webtest::EventLog log;
+    log.attach(web);
+    bool timerFired = false;
+    bool waited = false;
+    web.OnResponse = [&](TWeb*, int, int, const std::string&) {
+        server.release();
+        ASSERT_TRUE(server.waitForSteps(4));
+        QTimer::singleShot(100, [&] { timerFired = true; });
+        waited = platform::waitUntilFor([&] { return timerFired; }, webtest::kWatchdogMs);
+        EXPECT_TRUE(log.body.empty()) << "no later block while the handler runs";
+    };
+    web.setURL(server.baseUrl() + "/a.htm");
+    web.Retrieve();
+    ASSERT_TRUE(webtest::waitForEnd(web));
+    EXPECT_TRUE(waited) << "the handler's loop kept running";
+    EXPECT_EQ(log.body, "the body");
     EXPECT_EQ(log.count("Disconnect"), 1);
 }
 

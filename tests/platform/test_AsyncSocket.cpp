@@ -4,6 +4,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <memory>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <string>
 #include <vector>
 
@@ -57,6 +60,31 @@ struct Collector {
     }
 };
 
+// Answers every FD_READ with one receive(), as the web component does, until
+// FD_CLOSE; what the reads brought.
+std::string readUntilClosed(Collector& c, TcpSocket& socket) {
+    std::string received;
+    waitUntilFor(
+        [&] {
+            for (auto& n : c.seen) {
+                if (n.event != FD_READ) continue;
+                n.event = 0;
+                char buffer[64];
+                const std::int64_t count = socket.receive(buffer, sizeof buffer);
+                if (count > 0) received.append(buffer, static_cast<std::size_t>(count));
+            }
+            return c.find(FD_CLOSE) != nullptr;
+        },
+        kWatchdogMs);
+    return received;
+}
+
+int closeCount(const Collector& c) {
+    int count = 0;
+    for (const auto& n : c.seen) count += n.event == FD_CLOSE ? 1 : 0;
+    return count;
+}
+
 IpAddress loopbackOf(IpFamily family) {
     return *IpAddress::parse(family == IpFamily::V4 ? "127.0.0.1" : "::1");
 }
@@ -100,19 +128,8 @@ TEST(TcpSocketIpv6, ConnectsToAListenerOnIpv6LoopbackAndTalks) {
     EXPECT_EQ(c.find(FD_CONNECT)->tag, 6u);
     ASSERT_EQ(socket.sendAll("ping", 4), 0);
 
-    std::string received;
-    ASSERT_TRUE(waitUntilFor(
-        [&] {
-            for (auto& n : c.seen) {
-                if (n.event != FD_READ) continue;
-                n.event = 0;
-                char buffer[64];
-                const std::int64_t count = socket.receive(buffer, sizeof buffer);
-                if (count > 0) received.append(buffer, static_cast<std::size_t>(count));
-            }
-            return c.find(FD_CLOSE) != nullptr;
-        },
-        kWatchdogMs));
+    const std::string received = readUntilClosed(c, socket);
+    ASSERT_NE(c.find(FD_CLOSE), nullptr);
     EXPECT_EQ(got, "ping");
     EXPECT_EQ(received, "pong");
     EXPECT_EQ(c.find(FD_CLOSE)->error, 0);
@@ -139,6 +156,76 @@ TEST(TcpSocketIpv6, RefusedPortGivesConnectionRefused) {
     processPendingEvents();
     EXPECT_EQ(c.find(FD_WRITE), nullptr) << "a refused socket is never writable";
     EXPECT_FALSE(socket.connected());
+}
+
+// The peer's way of ending the connection once it has read "ping".
+struct PeerEndRow {
+    const char* name;
+    bool reset;  // an RST (no linger) instead of an orderly close after "pong"
+    int closeError;
+};
+
+class TcpSocketEnd : public ::testing::TestWithParam<PeerEndRow> {};
+
+TEST_P(TcpSocketEnd, ReadingFindsTheEndOnceWithItsReason) {
+    const PeerEndRow row = GetParam();
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        QTcpSocket* peer = server.nextPendingConnection();
+        QObject::connect(peer, &QTcpSocket::readyRead, [peer, row] {
+            if (peer->readAll() != "ping") return;
+            if (row.reset) {
+                const linger none{1, 0};
+                ::setsockopt(static_cast<int>(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER,
+                             &none, sizeof none);
+                peer->abort();
+                return;
+            }
+            peer->write("pong");
+            peer->disconnectFromHost();
+        });
+    });
+
+    Collector c;
+    TcpSocket socket(c.receiver, kSocketMessage, 9);
+    ASSERT_EQ(socket.open(), 0);
+    socket.connect(loopbackOf(IpFamily::V4), server.serverPort());
+    ASSERT_TRUE(c.waitFor(FD_CONNECT));
+    ASSERT_EQ(socket.sendAll("ping", 4), 0);
+    const std::string received = readUntilClosed(c, socket);
+    ASSERT_NE(c.find(FD_CLOSE), nullptr);
+    EXPECT_EQ(c.find(FD_CLOSE)->error, row.closeError);
+    EXPECT_EQ(received, row.reset ? "" : "pong");
+    EXPECT_EQ(socket.pendingBytes(), 0) << "nothing can wait after the end";
+    // Whatever the loop still holds is delivered: the end is told once.
+    processPendingEvents();
+    EXPECT_EQ(closeCount(c), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Peer, TcpSocketEnd,
+                         ::testing::Values(PeerEndRow{"OrderlyClose", false, 0},
+                                           PeerEndRow{"Reset", true, WSAECONNRESET}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TcpSocket, HoldsNoPieceBackFromTheSecondSendOn) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    Collector c;
+    TcpSocket socket(c.receiver, kSocketMessage, 4);
+    ASSERT_EQ(socket.open(), 0);
+    socket.connect(loopbackOf(IpFamily::V4), server.serverPort());
+    ASSERT_TRUE(c.waitFor(FD_CONNECT));
+    auto noDelay = [&] {
+        int value = -1;
+        socklen_t length = sizeof value;
+        ::getsockopt(socket.descriptor(), IPPROTO_TCP, TCP_NODELAY, &value, &length);
+        return value;
+    };
+    ASSERT_EQ(socket.sendAll("GET", 3), 0);
+    EXPECT_EQ(noDelay(), 0) << "a lone request needs no option set";
+    ASSERT_EQ(socket.sendAll(" /", 2), 0);
+    EXPECT_NE(noDelay(), 0) << "a piece that follows must not wait for an acknowledgement";
 }
 
 TEST(AsyncSocket, RefusedSendIsFollowedByWriteOnceThePeerReads) {

@@ -67,6 +67,25 @@ TEST(PartialFile, CommitReplacesTheFinalFileDiscardLeavesItAsItWas) {
     EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"page.html"});
 }
 
+TEST(PartialFile, RewindStartsTheFileAfreshAndTheCountWithIt) {
+    QTemporaryDir tmp;
+    const std::string final = tmp.path().toStdString() + "/big.bin";
+    int error = 0;
+    auto file = PartialFile::create(final, error);
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(file->rewind()) << "an empty file rewinds";
+    ASSERT_TRUE(file->write("a challenge page, not the file"));
+    EXPECT_EQ(file->written(), 30);
+    ASSERT_TRUE(file->rewind());
+    EXPECT_EQ(file->written(), 0);
+    EXPECT_EQ(fs::fileSize(file->tempPath()), 0);
+    ASSERT_TRUE(file->write("body"));
+    ASSERT_TRUE(file->write("!"));
+    EXPECT_EQ(file->written(), 5);
+    EXPECT_EQ(file->commit(), 0);
+    EXPECT_EQ(testsupport::readFile(final), "body!") << "written from the start, no hole";
+}
+
 TEST(PartialFile, LeftoversAreRemovedUnlessAProgramHoldsThem) {
     QTemporaryDir tmp;
     const std::string root = tmp.path().toStdString();
