@@ -98,7 +98,14 @@ int AsyncSocket::connect(const IpAddress& address, std::uint16_t port) {
     }
     if (kind_ == SocketKind::Stream && (errno == EINPROGRESS || errno == EAGAIN)) {
         connecting_ = true;
-        updateWatches();
+        sockaddr_storage peer{};
+        socklen_t peerLength = sizeof peer;
+        if (connectAtOnce_ &&
+            ::getpeername(fd_, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0) {
+            finishConnect(0);
+        } else {
+            updateWatches();
+        }
         return lastError_ = WSAEWOULDBLOCK;
     }
     return lastError_ = socketErrorFromErrno(errno);
@@ -151,20 +158,10 @@ void AsyncSocket::post(int event, int error) {
 void AsyncSocket::onWritable() {
     if (fd_ < 0) return;
     if (connecting_) {
-        connecting_ = false;
         int err = 0;
         socklen_t len = sizeof err;
         if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
-        if (err != 0) {
-            ended_ = true;
-            updateWatches();
-            post(FD_CONNECT, socketErrorFromErrno(err));
-            return;
-        }
-        connected_ = true;
-        updateWatches();
-        post(FD_CONNECT, 0);
-        post(FD_WRITE, 0);
+        finishConnect(err);
         return;
     }
     const bool hadKept = outgoingSent_ < outgoing_.size();
@@ -181,6 +178,20 @@ void AsyncSocket::onWritable() {
     writeWanted_ = false;
     watchWritable(wantWrite());
     if (tell) post(FD_WRITE, 0);
+}
+
+void AsyncSocket::finishConnect(int error) {
+    connecting_ = false;
+    if (error != 0) {
+        ended_ = true;
+        updateWatches();
+        post(FD_CONNECT, socketErrorFromErrno(error));
+        return;
+    }
+    connected_ = true;
+    updateWatches();
+    post(FD_CONNECT, 0);
+    post(FD_WRITE, 0);
 }
 
 void AsyncSocket::endStream(int error) {

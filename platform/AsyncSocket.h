@@ -56,6 +56,12 @@ public:
     // per notification. Set before open().
     void setReadsOnNotice(bool on) { readsOnNotice_ = on; }
 
+    // A stream connect that is already complete when connect() returns
+    // (usual on loopback) is reported without a wait for writability: one
+    // look (getpeername) instead of a turn of the event loop and a getsockopt.
+    // FD_CONNECT is still posted, never sent from inside connect().
+    void setReportsFinishedConnectAtOnce(bool on) { connectAtOnce_ = on; }
+
     // Binds to a local address and port (0: one the system picks). 0, or the
     // error code.
     int bind(const IpAddress& address, std::uint16_t port);
@@ -114,6 +120,7 @@ private:
     void watchReadable(bool on);
     void watchWritable(bool on);
     void endStream(int error);
+    void finishConnect(int error);
     bool flush();  // false on a send error (lastError_ set)
     std::int64_t finishReceive(std::int64_t n, int err);
     std::int64_t failSend(int err);
@@ -133,6 +140,7 @@ private:
     bool readPosted_ = false;   // FD_READ posted, no receive since
     bool writeWanted_ = false;  // send() was refused; FD_WRITE when it can go on
     bool readsOnNotice_ = false;
+    bool connectAtOnce_ = false;
     int lastError_ = 0;
     std::string outgoing_;
     std::size_t outgoingSent_ = 0;

@@ -8,6 +8,7 @@ TcpSocket::TcpSocket(MessageReceiver& receiver, unsigned message, std::uintptr_t
     socket_.notify(&receiver, message, tag, FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE);
     // Every FD_READ is answered by receive(), which finds the end itself.
     socket_.setReadsOnNotice(true);
+    socket_.setReportsFinishedConnectAtOnce(true);
 }
 
 TcpSocket::~TcpSocket() { close(); }

@@ -62,8 +62,30 @@ cleanup() {
 trap cleanup EXIT
 
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+# nginx serves $work/www, a link to the site being measured. Each site is
+# generated into a folder of its own, and each run copies into a folder of its
+# own; nothing is deleted until the end. ext4 without a journal (as here) skips,
+# one by one, the inodes freed in the last minute when it allocates one: a run
+# right after the deletion of 10,000 files spends about half its CPU time in
+# that search, which no user's copy into a new folder pays.
 www="$work/www"
-mkdir -p "$www" "$work/tmp"
+mkdir -p "$work/sites" "$work/runs" "$work/tmp"
+site_count=0
+run_count=0
+# new_site ARGS...: generates a site (generate_site.py ARGS) and serves it.
+new_site() {
+  site_count=$((site_count + 1))
+  local dir="$work/sites/$site_count/www"
+  mkdir -p "$dir"
+  python3 bench/site/generate_site.py "$dir" "$@" >/dev/null
+  cp "$work/sites/$site_count/manifest.txt" "$work/manifest.txt"
+  ln -sfn "$dir" "$www"
+}
+# new_out: sets $out to a folder no run has used.
+new_out() {
+  run_count=$((run_count + 1))
+  out="$work/runs/$run_count"
+}
 listen_tls=""
 tls_lines=""
 ca=""
@@ -106,11 +128,10 @@ url="$base/"
 
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 
-# run_once NAME OUTDIR COMMAND... : one run into a fresh OUTDIR; appends
+# run_once NAME OUTDIR COMMAND... : one run into OUTDIR, made empty; appends
 # "wall cpu maxrss_kb files" to $work/results-NAME.
 run_once() {
   local name=$1 out=$2; shift 2
-  # The last run's deletion is written out first, so that no run pays for it.
   rm -rf "$out"; sync; mkdir -p "$out"
   /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@" >/dev/null 2>&1 || true
   # GNU time puts "Command exited with non-zero status N" first when the tool
@@ -120,7 +141,6 @@ run_once() {
   files=$(find "$out" -type f ! -name downloads.log ! -name 'hts-*' ! -path '*/hts-cache/*' ! -name 'index.html.tmp' | wc -l)
   cpu=$(echo "$user + $sys" | bc -l)
   echo "$wall $cpu $rss $files" >> "$work/results-$name"
-  rm -rf "$out"
 }
 
 # The tools of one site: "name|command" with OUT standing for the output folder.
@@ -145,8 +165,9 @@ compare_site() {
   local load_before; load_before=$(load)
   for r in $(seq "$runs"); do
     for i in "${!names[@]}"; do
+      local out; new_out
       # shellcheck disable=SC2086 # the command is split into words on purpose
-      run_once "$i" "$work/out" ${cmds[$i]//OUT/$work/out}
+      run_once "$i" "$out" ${cmds[$i]//OUT/$out}
     done
   done
   echo "== $label, over $scheme: machine load (1/5/15 min) $load_before before, $(load) after =="
@@ -167,56 +188,57 @@ compare_site() {
   # per-file figures of harvex-cli, kept for the scale comparison
   echo "$(med 0 1) $(med 0 2) $(med 0 3) $(med 0 4)" > "$work/harvex-median"
   if [ "$with_httrack" = 1 ] && [ "${HTTRACK:-1}" = 1 ]; then
-    : > "$work/results-h"; run_once h "$work/out" httrack "$url" -O "$work/out" -q
-    : > "$work/results-h1"; run_once h1 "$work/out" httrack "$url" -O "$work/out" -q -c1
+    local out; new_out
+    : > "$work/results-h"; run_once h "$out" httrack "$url" -O "$out" -q
+    new_out
+    : > "$work/results-h1"; run_once h1 "$out" httrack "$url" -O "$out" -q -c1
     printf "%-26s %9.2f %9.2f %10.1f %7d   (one run)\n" httrack $(awk '{print $1, $2, $3 / 1024, $4}' "$work/results-h")
     printf "%-26s %9.2f %9.2f %10.1f %7d   (one run)\n" "httrack -c1" $(awk '{print $1, $2, $3 / 1024, $4}' "$work/results-h1")
   fi
   if [ "${STRACE:-1}" = 1 ]; then
+    local out; new_out
     # shellcheck disable=SC2086 # empty, or an option and its file
-    syscalls "harvex-cli" "$cli" "$url" "$work/out" --quiet $harvex_tls
+    syscalls "harvex-cli" "$out" "$cli" "$url" "$out" --quiet $harvex_tls
+    new_out
     # shellcheck disable=SC2086
-    syscalls "wget (no keep-alive)" wget -r -l inf -np -q --no-http-keep-alive $wget_tls -P "$work/out" "$url"
+    syscalls "wget (no keep-alive)" "$out" wget -r -l inf -np -q --no-http-keep-alive $wget_tls -P "$out" "$url"
   fi
 }
 
-# syscalls NAME COMMAND...: one run under strace -c -f; the calls per saved file
-# and the five most frequent calls.
+# syscalls NAME OUTDIR COMMAND...: one run under strace -c -f; the calls per
+# saved file and the five most frequent calls.
 syscalls() {
-  local name=$1; shift
-  rm -rf "$work/out"; mkdir -p "$work/out"
+  local name=$1 out=$2; shift 2
+  mkdir -p "$out"
   strace -c -f -o "$work/strace.txt" "$@" >/dev/null 2>&1 || true
   local files total
-  files=$(find "$work/out" -type f ! -name downloads.log | wc -l)
+  files=$(find "$out" -type f ! -name downloads.log | wc -l)
   total=$(awk '$NF == "total" {print $4}' "$work/strace.txt")
   printf "system calls of %s (strace -c -f, one run): %d for %d files, %.1f per saved file; most: %s\n" \
     "$name" "$total" "$files" "$(echo "$total / ($files + 0.0001)" | bc -l)" \
     "$(awk 'NF >= 5 && $1 ~ /^[0-9.]+$/ && $NF != "total" {print $4, $NF}' "$work/strace.txt" |
         sort -rn | head -n 6 | awk '{printf "%s %s, ", $2, $1}' | sed 's/, $//')"
-  rm -rf "$work/out"
 }
 
 for n in $sizes; do
-  rm -rf "${www:?}"/*
-  python3 bench/site/generate_site.py "$www" "$n" >/dev/null
-  compare_site "classic site of $n pages ($(du -sh "$www" | cut -f1)), $(wc -l < "$work/manifest.txt") files reachable" 1
+  new_site "$n"
+  compare_site "classic site of $n pages ($(du -sh "$www/" | cut -f1)), $(wc -l < "$work/manifest.txt") files reachable" 1
 done
 
 first_image_site=""
 for n in $image_files; do
-  rm -rf "${www:?}"/*
-  python3 bench/site/generate_site.py "$www" "$((n / 2))" --images >/dev/null
-  compare_site "image-heavy site of $n files ($(du -sh "$www" | cut -f1)), $(wc -l < "$work/manifest.txt") files reachable" 0
+  new_site "$((n / 2))" --images
+  compare_site "image-heavy site of $n files ($(du -sh "$www/" | cut -f1)), $(wc -l < "$work/manifest.txt") files reachable" 0
   [ -n "$first_image_site" ] || first_image_site=$(cat "$work/harvex-median")
 done
 
 if [ -n "$scale_files" ]; then
-  rm -rf "${www:?}"/*
-  python3 bench/site/generate_site.py "$www" "$((scale_files / 2))" --images >/dev/null
-  echo "== scale: image-heavy site of $scale_files files ($(du -sh "$www" | cut -f1)), harvex-cli once; load $(load) =="
+  new_site "$((scale_files / 2))" --images
+  echo "== scale: image-heavy site of $scale_files files ($(du -sh "$www/" | cut -f1)), harvex-cli once; load $(load) =="
   : > "$work/results-scale"
+  new_out
   # shellcheck disable=SC2086
-  run_once scale "$work/out" "$cli" "$url" "$work/out" --quiet $harvex_tls
+  run_once scale "$out" "$cli" "$url" "$out" --quiet $harvex_tls
   read -r wall cpu rss files < "$work/results-scale"
   printf "%-26s %9.2f %9.2f %10.1f %7d   %.3f ms wall, %.3f ms cpu per file\n" "harvex-cli, $scale_files" \
     "$wall" "$cpu" "$(echo "$rss / 1024" | bc -l)" "$files" \
@@ -232,8 +254,10 @@ if [ -n "$scale_files" ]; then
 fi
 
 if [ "$big_mb" -gt 0 ]; then
-  rm -rf "${www:?}"/*
-  head -c "$((big_mb * 1024 * 1024))" /dev/urandom > "$www/big.bin"
+  site_count=$((site_count + 1))
+  mkdir -p "$work/sites/$site_count/www"
+  head -c "$((big_mb * 1024 * 1024))" /dev/urandom > "$work/sites/$site_count/www/big.bin"
+  ln -sfn "$work/sites/$site_count/www" "$www"
   echo "== one file of $big_mb MiB over $scheme =="
   : > "$work/summary"
   for tool in harvex curl wget; do

@@ -9,10 +9,12 @@
 #   window and the script times how long until xprop sees the title the
 #   program sets in answer ("harvex-bench pong N").
 #
-# Every timed run starts on the same footing: the previous run's copy is
-# deleted and the deletion written out (sync) before the clock starts, one
-# untimed warm-up run fills the page cache, and the order of the programs
-# alternates from round to round.
+# Every timed run starts on the same footing: it copies into a folder of its
+# own and nothing is deleted until the end (ext4 without a journal, as here,
+# makes each new file pay for the inodes freed in the last minute: a run right
+# after the deletion of another's copy would be slowed by it, and no user's
+# copy is); one untimed warm-up run fills the page cache, and the order of the
+# programs alternates from round to round.
 #
 # usage: bench/gui/run.sh [BUILD_DIR]
 #   env: FILES=10000 (half pages, half images), RUNS=3
@@ -84,12 +86,12 @@ export DISPLAY=$display QT_QPA_PLATFORM=xcb
 
 now_ms() { date +%s%3N; }
 
-# fresh_out: an empty output folder, with the deletion of the last copy written
-# out, so that no timed run pays for the one before it.
-fresh_out() {
-  rm -rf "$work/out"
-  sync
-  mkdir -p "$work/out"
+# new_out: sets $out to a folder no run has used.
+run_count=0
+new_out() {
+  run_count=$((run_count + 1))
+  out="$work/runs/$run_count"
+  mkdir -p "$out"
 }
 
 # ping_window: while the bench window runs, F12 every half second; one round
@@ -121,27 +123,27 @@ ping_window() {
 # appended to RESULTS.
 run_gui() {
   local program=$1 results=$2 line
-  fresh_out
+  new_out
   local pings="$work/pings"
   [ "$results" = "$work/gui" ] || pings="$results.pings"
   ping_window "$pings" &
   local pinger=$!
-  /usr/bin/time -f "%M" -o "$work/time.txt" "$program" "$url" "$work/out/gui" > "$work/gui-run.txt" 2>"$work/gui-err.txt" || true
+  /usr/bin/time -f "%M" -o "$work/time.txt" "$program" "$url" "$out/gui" > "$work/gui-run.txt" 2>"$work/gui-err.txt" || true
   wait "$pinger" || true
   line=$(grep '^wall_s=' "$work/gui-run.txt" || true)
   [ -n "$line" ] || { echo "the desktop run failed:"; cat "$work/gui-err.txt"; exit 1; }
   eval "$line"
   # shellcheck disable=SC2154 # set by the eval above
-  echo "$wall_s $cpu_s $(tail -n 1 "$work/time.txt") $(find "$work/out/gui" -type f ! -name downloads.log | wc -l) $max_gap_ms $lines" >> "$results"
+  echo "$wall_s $cpu_s $(tail -n 1 "$work/time.txt") $(find "$out/gui" -type f ! -name downloads.log | wc -l) $max_gap_ms $lines" >> "$results"
 }
 
 : > "$work/cli"; : > "$work/gui"; : > "$work/gui-baseline"; : > "$work/pings"; : > "$work/gaps"
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 run_cli() {
-  fresh_out
-  /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$cli" "$url" "$work/out/cli" --quiet >/dev/null 2>&1 || true
+  new_out
+  /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$cli" "$url" "$out/cli" --quiet >/dev/null 2>&1 || true
   read -r wall user sys rss < <(tail -n 1 "$work/time.txt")
-  echo "$wall $(echo "$user + $sys" | bc -l) $rss $(find "$work/out/cli" -type f ! -name downloads.log | wc -l)" >> "$1"
+  echo "$wall $(echo "$user + $sys" | bc -l) $rss $(find "$out/cli" -type f ! -name downloads.log | wc -l)" >> "$1"
 }
 
 # The warm-up: nginx's files and the site's folders come into the page cache.
@@ -157,7 +159,6 @@ for round in $(seq "$runs"); do
     run_cli "$work/cli"
   fi
 done
-rm -rf "$work/out"
 
 median() { sort -n | awk '{a[NR]=$1} END {if (NR == 0) print 0; else print a[int((NR + 1) / 2)]}'; }
 col() { awk -v k="$2" '{print $k}' "$1" | median; }
