@@ -18,6 +18,7 @@
 #include "ui/Animate.h"
 #include "ui/GradPanel.h"
 #include "ui/LogPane.h"
+#include "ui/StatusFields.h"
 #include "ui/RuleEditor.h"
 #include "ui/Wizard.h"
 #include "ui/wsmain.h"
@@ -311,6 +312,7 @@ void TFormHVXLoader::buildPage6() {
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Laid out once per paint interval of the window (see TPaintThrottle).
     logPane_ = new TLogPane(RichEdit1, kPaintIntervalMs);
+    statusFields_ = new TStatusFields(Panel1, kPaintIntervalMs);
     lblFilestoProcess =
         named(new QLabel(QStringLiteral("Queued Files: 0"), Panel1), "lblFilestoProcess");
     lblTotalDownloadSize =

@@ -30,6 +30,7 @@
 #include "ui/GradPanel.h"
 #include "ui/JobProxies.h"
 #include "ui/LogPane.h"
+#include "ui/StatusFields.h"
 #include "ui/PaintThrottle.h"
 #include "ui/Resources.h"
 #include "ui/RuleEditor.h"
@@ -327,7 +328,7 @@ bool TFormHVXLoader::DownloadNoSizeFiles() const { return optDownloadNoSizeFiles
 bool TFormHVXLoader::OfflineCopy() const { return optOfflineCopy->isChecked(); }
 
 void TFormHVXLoader::SetStatusCaption(const std::string& text) {
-    txtStatus->setText(DecodeBytes(text));
+    statusFields_->setText(txtStatus, DecodeBytes(text));
 }
 
 void TFormHVXLoader::appendLog(const QString& plain, const QString& bold, bool heading) {
@@ -353,25 +354,23 @@ void TFormHVXLoader::ClearLog() {
 void TFormHVXLoader::SetLogReadOnly() { RichEdit1->setReadOnly(true); }
 
 void TFormHVXLoader::SetQueuedLabel(const std::string& text) {
-    lblFilestoProcess->setText(DecodeBytes(text));
+    statusFields_->setText(lblFilestoProcess, DecodeBytes(text));
 }
 
 void TFormHVXLoader::SetTotalSizeLabel(const std::string& text) {
-    lblTotalDownloadSize->setText(DecodeBytes(text));
+    statusFields_->setText(lblTotalDownloadSize, DecodeBytes(text));
 }
 
 void TFormHVXLoader::SetProgress(int percent) {
-    // The bar would repaint itself at once for every step (link extraction
-    // moves it a hundred times per page); with updates held back while the
-    // value changes it is painted with the rest of the window on the next turn.
-    ProgressBar1->setUpdatesEnabled(false);
-    ProgressBar1->setValue(std::clamp(percent, 0, 100));
-    ProgressBar1->setUpdatesEnabled(true);
+    // Link extraction alone moves the bar a hundred times per page; it shows
+    // the latest value with the next picture of the window.
+    statusFields_->setProgress(ProgressBar1, std::clamp(percent, 0, 100));
 }
 
 void TFormHVXLoader::StopProgressAnimation() { animProgress->Stop(); }
 
 void TFormHVXLoader::LoopFinished() {
+    statusFields_->flush();
     animProgress->Stop();
     animProgress->setHidden(true);
     aviEmail->setHidden(false);

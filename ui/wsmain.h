@@ -36,6 +36,7 @@ namespace ui {
 class TAnimate;
 class TGradPanel;
 class TLogPane;
+class TStatusFields;
 class TRuleEditor;
 class TWizard;
 class TWizardPage;
@@ -222,6 +223,7 @@ private:
     platform::HelpViewer help_;
     bool jobRunning_ = false;
     TLogPane* logPane_ = nullptr;  // writes RichEdit1; owned by it
+    TStatusFields* statusFields_ = nullptr;  // the status labels and bar; owned by Panel1
 };
 
 }  // namespace ui
