@@ -88,10 +88,13 @@ now_ms() { date +%s%3N; }
 
 # new_out: sets $out to a folder no run has used.
 run_count=0
+# The last run's files are written out first (sync), so that no run shares
+# the disk with the write-back of the one before.
 new_out() {
   run_count=$((run_count + 1))
   out="$work/runs/$run_count"
   mkdir -p "$out"
+  sync
 }
 
 # ping_window: while the bench window runs, F12 every half second; one round
