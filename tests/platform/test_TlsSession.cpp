@@ -582,7 +582,9 @@ TEST_P(ReadIntoBuffer, GivesEveryByteInOrderAndSaysWhenMoreWaits) {
     EXPECT_EQ(session.closure(), TlsSession::Closure::Clean);
     EXPECT_FALSE(session.readable());
     EXPECT_EQ(session.read(buffer.data(), buffer.size()), 0u);
-    if (row.bufferSize < file.size()) EXPECT_GT(fullReads, 0);
+    if (row.bufferSize < file.size()) {
+        EXPECT_GT(fullReads, 0);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
