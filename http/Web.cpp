@@ -370,8 +370,17 @@ void TWeb::writeRequest() {
 }
 
 void TWeb::readBlock() {
+    if (!readOneBlock()) return;
+    // The close has usually come with the last bytes: looking for it now
+    // saves a wait for a notification. Once only: a server that sends on
+    // past the end is read at the pace of the notifications, so no stream
+    // of its can pile up calls here.
+    if (onlyTheCloseCanFollow()) readOneBlock();
+}
+
+bool TWeb::readOneBlock() {
     std::int64_t n = receiveBytes(receiveBuffer_.data(), kReadChunk);
-    if (n <= 0) return;  // a failed read is ignored
+    if (n <= 0) return false;  // a failed read is ignored
     struct Scope {
         TWeb& web;
         explicit Scope(TWeb& w) : web(w) { web.processingBlock_ = true; }
@@ -384,13 +393,9 @@ void TWeb::readBlock() {
             web.heldSocketMessages_.clear();
         }
     };
-    {
-        Scope scope(*this);
-        processBlock(receiveBuffer_.data(), static_cast<std::size_t>(n));
-    }
-    // The close has usually come with the last bytes: looking for it now
-    // saves a wait for a notification.
-    if (onlyTheCloseCanFollow()) readBlock();
+    Scope scope(*this);
+    processBlock(receiveBuffer_.data(), static_cast<std::size_t>(n));
+    return true;
 }
 
 bool TWeb::onlyTheCloseCanFollow() const {

@@ -357,6 +357,8 @@ private:
     std::int64_t receiveBytes(char* buffer, std::size_t size);
     bool inputWaiting() const;
     void readBlock();
+    // One read and what it brought processed; false when it brought nothing.
+    bool readOneBlock();
     // The whole response is in (a HEAD's head, or every byte Content-Length
     // gave) on a plain connection: the server's close is all that can follow.
     bool onlyTheCloseCanFollow() const;
