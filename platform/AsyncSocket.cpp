@@ -332,9 +332,7 @@ std::int64_t AsyncSocket::finishReceive(std::int64_t n, int err) {
     } else if (n < 0 && readsOnNotice_ && kind_ == SocketKind::Stream && !wouldBlock(err) &&
                err != EINTR) {
         // Nobody looked before the read: a reset is found here.
-        lastError_ = socketErrorFromErrno(err);
-        endStream(lastError_);
-        return -1;
+        endStream(socketErrorFromErrno(err));
     } else {
         watchReadable(wantRead());
     }

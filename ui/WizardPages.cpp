@@ -18,8 +18,8 @@
 #include "ui/Animate.h"
 #include "ui/GradPanel.h"
 #include "ui/LogPane.h"
-#include "ui/StatusFields.h"
 #include "ui/RuleEditor.h"
+#include "ui/StatusFields.h"
 #include "ui/Wizard.h"
 #include "ui/wsmain.h"
 

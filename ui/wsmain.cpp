@@ -30,10 +30,10 @@
 #include "ui/GradPanel.h"
 #include "ui/JobProxies.h"
 #include "ui/LogPane.h"
-#include "ui/StatusFields.h"
 #include "ui/PaintThrottle.h"
 #include "ui/Resources.h"
 #include "ui/RuleEditor.h"
+#include "ui/StatusFields.h"
 #include "ui/Wizard.h"
 #include "ui/fpopdet.h"
 
